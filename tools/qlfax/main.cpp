@@ -1,0 +1,61 @@
+// qlfax: Quillet's fax engine from the command line.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/data_folder.h"
+#include "tools/qlfax/command.h"
+
+namespace {
+
+void PrintHelp() {
+  std::cout << "Usage: qlfax [--home DIR] COMMAND [ARGUMENTS]\n"
+               "\n"
+               "Quillet's fax engine from the command line: documents, fax lists, modems.\n"
+               "The data folder is DIR, else $QUILLET_HOME, else the program's folder when it\n"
+               "holds QL.INI, else $XDG_DATA_HOME/quillet.\n"
+               "\n"
+               "Commands:\n";
+  for (const auto& c : qlfax::Commands()) {
+    std::string head = std::string("  ") + c.name + " " + c.usage;
+    if (head.size() < 34) head.resize(34, ' ');
+    else head += "\n" + std::string(34, ' ');
+    std::cout << head << c.summary << "\n";
+  }
+  std::cout << "\nqlfax help COMMAND shows the arguments of one command.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  ql::InitDataFolder(args);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    PrintHelp();
+    return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "help") {
+    if (args.size() > 1) {
+      if (const auto* c = qlfax::FindCommand(args[1])) {
+        std::cout << "Usage: qlfax " << c->name << " " << c->usage << "\n" << c->summary << "\n";
+        return 0;
+      }
+    }
+    PrintHelp();
+    return 0;
+  }
+  const qlfax::Command* command = qlfax::FindCommand(args[0]);
+  if (!command) {
+    std::cerr << "qlfax: unknown command '" << args[0] << "' (qlfax --help lists them)\n";
+    return 2;
+  }
+  args.erase(args.begin());
+  try {
+    const int status = command->run(args);
+    if (status == 2) std::cerr << "Usage: qlfax " << command->name << " " << command->usage << "\n";
+    return status;
+  } catch (const std::exception& e) {
+    return qlfax::Fail(*command, e.what());
+  }
+}
