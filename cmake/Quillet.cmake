@@ -72,3 +72,21 @@ function(_ql_link_qt target scope components)
     set_target_properties(${target} PROPERTIES AUTOMOC ON AUTORCC ON AUTOUIC ON)
   endif()
 endfunction()
+
+# ql_fuzzer(NAME SOURCES ... DEPS ...): a libFuzzer target, built only with -DQL_FUZZ=ON
+# and clang (cmake -DCMAKE_CXX_COMPILER=clang++ -DQL_FUZZ=ON).
+function(ql_fuzzer name)
+  if(NOT QL_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ql_build_options ${ARG_DEPS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzz)
+endfunction()
+if(QL_FUZZ)
+  # Everything that a fuzzer links is instrumented for coverage.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
