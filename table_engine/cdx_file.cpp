@@ -24,6 +24,10 @@ struct CdxFile::Node {
   std::vector<CdxKey> keys;
   std::vector<uint32_t> children;  // interior nodes: child of each key
   bool dirty = false;
+  // Leaves: stored key bytes (without descriptors) and the largest record number,
+  // kept up to date on inserts and removals; -1 when they must be counted again.
+  int keyBytes = -1;
+  uint32_t maxRecno = 0;
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 };
 
@@ -102,6 +106,14 @@ int LeafBytes(const std::vector<CdxKey>& keys, int keyLength, unsigned char fill
     maxRec = std::max(maxRec, keys[i].recno);
   }
   return bytes + static_cast<int>(keys.size()) * LayoutFor(keyLength, maxRec).b;
+}
+
+// Stored bytes of entry j of a leaf (its key minus the bytes shared with entry j-1 and
+// its trailing fill).
+int Contribution(const std::vector<CdxKey>& keys, std::size_t j, int keyLength, unsigned char fill) {
+  const int t = Trail(keys[j].key, fill);
+  if (j == 0) return keyLength - t;
+  return keyLength - t - Dup(keys[j - 1].key, Trail(keys[j - 1].key, fill), keys[j].key, t);
 }
 
 void EncodeLeaf(const CdxFile::Node& n, int keyLength, unsigned char fill, unsigned char* block) {
@@ -481,8 +493,18 @@ int CdxFile::Descend(int tag, const std::string& key, uint32_t recno, std::vecto
   return xbBadIndex;
 }
 
-bool CdxFile::Overflows(const CdxTag& t, const Node& n) const {
-  if (n.leaf) return LeafBytes(n.keys, t.keyLength, t.fill) > kLeafSpace;
+bool CdxFile::Overflows(const CdxTag& t, Node& n) const {
+  if (n.leaf) {
+    if (n.keyBytes < 0) {
+      n.keyBytes = 0;
+      n.maxRecno = 0;
+      for (std::size_t j = 0; j < n.keys.size(); ++j) {
+        n.keyBytes += Contribution(n.keys, j, t.keyLength, t.fill);
+        n.maxRecno = std::max(n.maxRecno, n.keys[j].recno);
+      }
+    }
+    return n.keyBytes + static_cast<int>(n.keys.size()) * LayoutFor(t.keyLength, n.maxRecno).b > kLeafSpace;
+  }
   return static_cast<int>(n.keys.size()) > kInteriorSpace / (t.keyLength + 8);
 }
 
@@ -517,6 +539,7 @@ int CdxFile::Split(int tag, std::vector<PathStep>& path, std::size_t level) {
   m->keys.assign(std::make_move_iterator(n->keys.begin() + static_cast<std::ptrdiff_t>(half)),
                  std::make_move_iterator(n->keys.end()));
   n->keys.resize(half);
+  n->keyBytes = m->keyBytes = -1;
   if (!n->leaf) {
     m->children.assign(n->children.begin() + static_cast<std::ptrdiff_t>(half), n->children.end());
     n->children.resize(half);
@@ -567,7 +590,14 @@ int CdxFile::Insert(int tag, const std::string& key, uint32_t recno) {
   Node* leaf = Load(*t, path.back().node);
   const auto at = static_cast<std::size_t>(path.back().index);
   if (at < leaf->keys.size() && CompareEntry(leaf->keys[at], key, recno) == 0) return xbOK;  // already there
+  const bool counted = leaf->keyBytes >= 0;
+  if (counted && at < leaf->keys.size()) leaf->keyBytes -= Contribution(leaf->keys, at, t->keyLength, t->fill);
   leaf->keys.insert(leaf->keys.begin() + static_cast<std::ptrdiff_t>(at), CdxKey{key, recno});
+  if (counted) {
+    leaf->keyBytes += Contribution(leaf->keys, at, t->keyLength, t->fill);
+    if (at + 1 < leaf->keys.size()) leaf->keyBytes += Contribution(leaf->keys, at + 1, t->keyLength, t->fill);
+    leaf->maxRecno = std::max(leaf->maxRecno, recno);
+  }
   Touch(tag, *leaf);
   return Repair(tag, path);
 }
@@ -583,6 +613,7 @@ int CdxFile::Remove(int tag, const std::string& key, uint32_t recno) {
   const auto at = static_cast<std::size_t>(path.back().index);
   if (at >= leaf->keys.size() || CompareEntry(leaf->keys[at], key, recno) != 0) return xbOK;  // not in the tag
   leaf->keys.erase(leaf->keys.begin() + static_cast<std::ptrdiff_t>(at));
+  leaf->keyBytes = -1;  // counted again when next needed
   Touch(tag, *leaf);
   // Emptied nodes leave the tree, bottom up; the root stays (an empty root becomes a leaf).
   std::size_t level = path.size() - 1;

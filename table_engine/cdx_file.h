@@ -112,7 +112,7 @@ class CdxFile {
   void MarkHeaderDirty(int tag);
   uint32_t Allocate(uint32_t bytes);
   int MarkDirty();
-  bool Overflows(const CdxTag& t, const Node& n) const;
+  bool Overflows(const CdxTag& t, Node& n) const;
   int Descend(int tag, const std::string& key, uint32_t recno, std::vector<PathStep>& path);
   int Repair(int tag, std::vector<PathStep>& path);
   int Split(int tag, std::vector<PathStep>& path, std::size_t level);

@@ -692,10 +692,11 @@ int Table::WriteCurrent() {
   if (autoLock && !LockWithTimeout([&] { return dbf_.TryLockRecord(current_); }, lockTimeoutSeconds_))
     return EndWrite(xbLocked);
   int rc = dbf_.WriteRecord(current_, record_);
-  if (rc == xbOK) rc = UpdateKeys(original_, record_, current_, false);
+  if (rc == xbOK) rc = UpdateKeys(original_, record_, current_, keysPending_);
   if (rc == xbOK) {
     original_ = record_;
     modified_ = false;
+    keysPending_ = false;
   }
   if (autoLock) dbf_.UnlockRecord(current_);
   return EndWrite(rc);
@@ -724,12 +725,16 @@ int Table::AppendBlank() {
   const std::string blank = dbf_.BlankRecord();
   uint32_t recno = 0;
   int rc = dbf_.AppendRecord(blank, recno);
-  if (rc == xbOK) rc = UpdateKeys(blank, blank, recno, true);
   if (rc == xbOK) {
+    // The new row's keys go into the tags when the row is written (usually right after
+    // the caller has filled it), which saves putting the blank keys in and taking them
+    // out again. In shared opens other processes must see the row at once.
     current_ = recno;
     record_ = original_ = blank;
-    modified_ = false;
+    modified_ = true;
+    keysPending_ = true;
     eof_ = bof_ = false;
+    if (dbf_.Mode() == OpenMode::Shared) rc = WriteCurrent();
   }
   return EndWrite(rc);
 }

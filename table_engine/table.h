@@ -158,6 +158,7 @@ class Table {
   std::string record_;    // the current row as changed
   std::string original_;  // the current row as stored
   bool modified_ = false;
+  bool keysPending_ = false;  // the current row was appended and is not in the tags yet
   bool eof_ = true;
   bool bof_ = true;
   bool hideDeleted_ = false;
