@@ -93,21 +93,6 @@ LeafLayout LayoutFor(int keyLength, uint32_t maxRecno) {
   return l;
 }
 
-// Bytes a leaf needs for these keys (descriptors and stored key bytes).
-int LeafBytes(const std::vector<CdxKey>& keys, int keyLength, unsigned char fill) {
-  uint32_t maxRec = 0;
-  int bytes = 0;
-  int prevTrail = 0;
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    const int t = Trail(keys[i].key, fill);
-    const int d = i == 0 ? 0 : Dup(keys[i - 1].key, prevTrail, keys[i].key, t);
-    bytes += keyLength - d - t;
-    prevTrail = t;
-    maxRec = std::max(maxRec, keys[i].recno);
-  }
-  return bytes + static_cast<int>(keys.size()) * LayoutFor(keyLength, maxRec).b;
-}
-
 // Stored bytes of entry j of a leaf (its key minus the bytes shared with entry j-1 and
 // its trailing fill).
 int Contribution(const std::vector<CdxKey>& keys, std::size_t j, int keyLength, unsigned char fill) {
@@ -723,24 +708,11 @@ int CdxFile::BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress&
   return xbOK;
 }
 
-int CdxFile::First(int tag, CdxCursor& c) {
-  const CdxTag* t = TagAt(tag);
-  if (t == nullptr) return xbNoSuchTag;
-  uint32_t at = t->root;
-  for (int depth = 0; depth < kMaxDepth; ++depth) {
-    Node* n = Load(*t, at);
-    if (n == nullptr) return xbBadIndex;
-    if (n->leaf) {
-      c = {at, 0, tag};
-      return Settle(c, true);
-    }
-    if (n->keys.empty()) return xbBadIndex;
-    at = n->children.front();
-  }
-  return xbBadIndex;
-}
+int CdxFile::First(int tag, CdxCursor& c) { return Edge(tag, c, true); }
+int CdxFile::Last(int tag, CdxCursor& c) { return Edge(tag, c, false); }
 
-int CdxFile::Last(int tag, CdxCursor& c) {
+// Down the first (or last) child of every level to the first (or last) entry.
+int CdxFile::Edge(int tag, CdxCursor& c, bool first) {
   const CdxTag* t = TagAt(tag);
   if (t == nullptr) return xbNoSuchTag;
   uint32_t at = t->root;
@@ -748,11 +720,11 @@ int CdxFile::Last(int tag, CdxCursor& c) {
     Node* n = Load(*t, at);
     if (n == nullptr) return xbBadIndex;
     if (n->leaf) {
-      c = {at, static_cast<int>(n->keys.size()) - 1, tag};
-      return Settle(c, false);
+      c = {at, first ? 0 : static_cast<int>(n->keys.size()) - 1, tag};
+      return Settle(c, first);
     }
     if (n->keys.empty()) return xbBadIndex;
-    at = n->children.back();
+    at = first ? n->children.front() : n->children.back();
   }
   return xbBadIndex;
 }

@@ -117,6 +117,7 @@ class CdxFile {
   int Repair(int tag, std::vector<PathStep>& path);
   int Split(int tag, std::vector<PathStep>& path, std::size_t level);
   int Settle(CdxCursor& c, bool forward);
+  int Edge(int tag, CdxCursor& c, bool first);
   int BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress& progress);
 
   int fd_ = -1;

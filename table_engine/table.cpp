@@ -424,28 +424,11 @@ int Table::PositionCursor(CdxCursor& c, bool viewForward) {
   return cdx_.Last(tag, c);
 }
 
-int Table::GoTop() {
-  if (!IsOpen()) return xbNotOpen;
-  if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  ReadGuard guard(*this);
-  if (guard.rc != xbOK) return guard.rc;
-  bof_ = false;
-  int found;
-  if (order_ == 0) {
-    found = WalkRecords(1, true, 0);
-  } else {
-    CdxCursor c;
-    const int rc = Descending() ? cdx_.Last(order_ - 1, c) : cdx_.First(order_ - 1, c);
-    found = rc != xbOK ? rc : WalkTag(c, !Descending(), 0);
-  }
-  if (found <= 0) {
-    SetEof();
-    bof_ = true;
-  }
-  return found < 0 ? found : xbOK;
-}
+int Table::GoTop() { return GoToEnd(true); }
+int Table::GoBottom() { return GoToEnd(false); }
 
-int Table::GoBottom() {
+// The first visible row in view order (top) or the last one (bottom).
+int Table::GoToEnd(bool top) {
   if (!IsOpen()) return xbNotOpen;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
   ReadGuard guard(*this);
@@ -453,11 +436,13 @@ int Table::GoBottom() {
   bof_ = false;
   int found;
   if (order_ == 0) {
-    found = WalkRecords(dbf_.RecordCount(), false, 0);
+    found = WalkRecords(top ? 1 : dbf_.RecordCount(), top, 0);
   } else {
+    // Stored order runs forward from the first entry; a descending view starts at the last.
+    const bool fromFirst = top != Descending();
     CdxCursor c;
-    const int rc = Descending() ? cdx_.First(order_ - 1, c) : cdx_.Last(order_ - 1, c);
-    found = rc != xbOK ? rc : WalkTag(c, Descending(), 0);
+    const int rc = fromFirst ? cdx_.First(order_ - 1, c) : cdx_.Last(order_ - 1, c);
+    found = rc != xbOK ? rc : WalkTag(c, fromFirst, 0);
   }
   if (found <= 0) {
     SetEof();
@@ -791,20 +776,14 @@ int Table::Replace(std::string_view name, std::string_view value) {
   return xbOK;
 }
 
-int Table::Delete() {
-  if (!IsOpen()) return xbNotOpen;
-  if (current_ == 0) return xbBadRecord;
-  if (dbf_.Mode() == OpenMode::ReadOnly) return xbReadOnly;
-  record_[0] = '*';
-  modified_ = true;
-  return WriteCurrent();
-}
+int Table::Delete() { return SetDeletionMark('*'); }
+int Table::Recall() { return SetDeletionMark(' '); }
 
-int Table::Recall() {
+int Table::SetDeletionMark(char mark) {
   if (!IsOpen()) return xbNotOpen;
   if (current_ == 0) return xbBadRecord;
   if (dbf_.Mode() == OpenMode::ReadOnly) return xbReadOnly;
-  record_[0] = ' ';
+  record_[0] = mark;
   modified_ = true;
   return WriteCurrent();
 }
@@ -865,6 +844,9 @@ int Table::Pack() {
       rc = xbIoError;
   }
   ::close(fd);
+  // Record numbers change with the new file: until the tags are rebuilt the index must
+  // count as stale, also for a process killed in between.
+  if (rc == xbOK && cdx_.IsOpen()) rc = cdx_.BeginChange();
   if (rc == xbOK) rc = dbf_.ReplaceWith(temp);
   std::error_code ec;
   std::filesystem::remove(temp, ec);

@@ -128,6 +128,8 @@ class Table {
   };
 
   int FieldAt(std::string_view name, const DbfField*& field) const;
+  int SetDeletionMark(char mark);
+  int GoToEnd(bool top);
   int LoadRecord(uint32_t recno);
   void SetEof();
   bool Visible(const std::string& record, uint32_t recno) const;
