@@ -86,23 +86,28 @@ int Table::Open(const std::filesystem::path& path, OpenMode mode) {
   if (const int rc = dbf_.Open(path, mode); rc != xbOK) return rc;
   const std::filesystem::path index = IndexPathFor(path);
   std::error_code ec;
-  if (std::filesystem::exists(index, ec)) {
-    int rc = cdx_.Open(index, mode == OpenMode::ReadOnly);
-    if (rc == xbOK) rc = CompileTags();
-    if (rc == xbOK) knownChangeCount_ = cdx_.ChangeCount();
-    else DropIndex();
-  } else if (dbf_.HasProductionIndexFlag() && mode != OpenMode::ReadOnly) {
-    dbf_.SetProductionIndexFlag(false);
+  {
+    // Another process may be writing the index right now: wait for it to finish.
+    ReadGuard guard(*this);
+    if (std::filesystem::exists(index, ec)) {
+      int rc = cdx_.Open(index, mode == OpenMode::ReadOnly);
+      if (rc == xbOK) rc = CompileTags();
+      if (rc == xbOK) knownChangeCount_ = cdx_.ChangeCount();
+      else DropIndex();
+    } else if (dbf_.HasProductionIndexFlag() && mode != OpenMode::ReadOnly && dbf_.IsSoleUser()) {
+      dbf_.SetProductionIndexFlag(false);
+    }
   }
   GoTop();
   return xbOK;
 }
 
-// A damaged index is removed so that the tags are built again; read-only opens leave it.
+// A damaged index is removed so that the tags are built again - not by a read-only open,
+// and not while another open of the table may still be using the file.
 void Table::DropIndex() {
   cdx_.Close();
   tags_.clear();
-  if (dbf_.Mode() == OpenMode::ReadOnly) return;
+  if (dbf_.Mode() == OpenMode::ReadOnly || !dbf_.IsSoleUser()) return;
   std::error_code ec;
   std::filesystem::remove(IndexPathFor(dbf_.Path()), ec);
   dbf_.SetProductionIndexFlag(false);
@@ -264,6 +269,10 @@ int Table::IndexTag(const TagDefinition& def) {
   if (const int rc = BeginWrite(); rc != xbOK) return rc;
   int rc = xbOK;
   if (!cdx_.IsOpen()) {
+    // A new index file replaces whatever is there, which is only safe while no other
+    // open of the table might be reading it.
+    std::error_code ec;
+    if (std::filesystem::exists(IndexPathFor(dbf_.Path()), ec) && !dbf_.IsSoleUser()) return EndWrite(xbLocked);
     rc = cdx_.Create(IndexPathFor(dbf_.Path()));
     if (rc == xbOK) rc = dbf_.SetProductionIndexFlag(true);
   }
