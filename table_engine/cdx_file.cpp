@@ -565,13 +565,19 @@ void CdxFile::MarkHeaderDirty(int tag) {
   else tagHeaderDirty_[static_cast<std::size_t>(tag)] = true;
 }
 
-int CdxFile::Insert(int tag, const std::string& key, uint32_t recno) {
-  CdxTag* t = TagAt(tag);
+// The way down to where (key, recno) stands or would stand, for a change to the tag.
+int CdxFile::PathForChange(int tag, const std::string& key, uint32_t recno, std::vector<PathStep>& path) {
+  const CdxTag* t = TagAt(tag);
   if (t == nullptr) return xbNoSuchTag;
   if (key.size() != static_cast<std::size_t>(t->keyLength)) return xbBadArgument;
   if (const int rc = MarkDirty(); rc != xbOK) return rc;
+  return Descend(tag, key, recno, path);
+}
+
+int CdxFile::Insert(int tag, const std::string& key, uint32_t recno) {
   std::vector<PathStep> path;
-  if (const int rc = Descend(tag, key, recno, path); rc != xbOK) return rc;
+  if (const int rc = PathForChange(tag, key, recno, path); rc != xbOK) return rc;
+  const CdxTag* t = TagAt(tag);
   Node* leaf = Load(*t, path.back().node);
   const auto at = static_cast<std::size_t>(path.back().index);
   if (at < leaf->keys.size() && CompareEntry(leaf->keys[at], key, recno) == 0) return xbOK;  // already there
@@ -588,12 +594,9 @@ int CdxFile::Insert(int tag, const std::string& key, uint32_t recno) {
 }
 
 int CdxFile::Remove(int tag, const std::string& key, uint32_t recno) {
-  CdxTag* t = TagAt(tag);
-  if (t == nullptr) return xbNoSuchTag;
-  if (key.size() != static_cast<std::size_t>(t->keyLength)) return xbBadArgument;
-  if (const int rc = MarkDirty(); rc != xbOK) return rc;
   std::vector<PathStep> path;
-  if (const int rc = Descend(tag, key, recno, path); rc != xbOK) return rc;
+  if (const int rc = PathForChange(tag, key, recno, path); rc != xbOK) return rc;
+  const CdxTag* t = TagAt(tag);
   Node* leaf = Load(*t, path.back().node);
   const auto at = static_cast<std::size_t>(path.back().index);
   if (at >= leaf->keys.size() || CompareEntry(leaf->keys[at], key, recno) != 0) return xbOK;  // not in the tag

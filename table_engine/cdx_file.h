@@ -113,6 +113,7 @@ class CdxFile {
   uint32_t Allocate(uint32_t bytes);
   int MarkDirty();
   bool Overflows(const CdxTag& t, Node& n) const;
+  int PathForChange(int tag, const std::string& key, uint32_t recno, std::vector<PathStep>& path);
   int Descend(int tag, const std::string& key, uint32_t recno, std::vector<PathStep>& path);
   int Repair(int tag, std::vector<PathStep>& path);
   int Split(int tag, std::vector<PathStep>& path, std::size_t level);
