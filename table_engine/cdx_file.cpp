@@ -600,8 +600,18 @@ int CdxFile::Remove(int tag, const std::string& key, uint32_t recno) {
   Node* leaf = Load(*t, path.back().node);
   const auto at = static_cast<std::size_t>(path.back().index);
   if (at >= leaf->keys.size() || CompareEntry(leaf->keys[at], key, recno) != 0) return xbOK;  // not in the tag
+  if (leaf->keyBytes >= 0) {
+    leaf->keyBytes -= Contribution(leaf->keys, at, t->keyLength, t->fill);
+    if (at + 1 < leaf->keys.size()) leaf->keyBytes -= Contribution(leaf->keys, at + 1, t->keyLength, t->fill);
+  }
   leaf->keys.erase(leaf->keys.begin() + static_cast<std::ptrdiff_t>(at));
-  leaf->keyBytes = -1;  // counted again when next needed
+  if (leaf->keyBytes >= 0) {
+    if (at < leaf->keys.size()) leaf->keyBytes += Contribution(leaf->keys, at, t->keyLength, t->fill);
+    if (recno == leaf->maxRecno) {
+      leaf->maxRecno = 0;
+      for (const CdxKey& k : leaf->keys) leaf->maxRecno = std::max(leaf->maxRecno, k.recno);
+    }
+  }
   Touch(tag, *leaf);
   // Emptied nodes leave the tree, bottom up; the root stays (an empty root becomes a leaf).
   std::size_t level = path.size() - 1;
@@ -637,7 +647,7 @@ int CdxFile::Remove(int tag, const std::string& key, uint32_t recno) {
   return Repair(tag, path);
 }
 
-int CdxFile::AddTag(CdxTag tag, const std::vector<CdxKey>& sortedKeys, const Progress& progress) {
+int CdxFile::AddTag(CdxTag tag, std::vector<CdxKey> sortedKeys, const Progress& progress) {
   if (fd_ < 0) return xbNotOpen;
   if (readOnly_) return xbReadOnly;
   tag.name = ToUpperAscii(tag.name);
@@ -649,14 +659,14 @@ int CdxFile::AddTag(CdxTag tag, const std::vector<CdxKey>& sortedKeys, const Pro
   tags_.push_back(tag);
   tagHeaderDirty_.push_back(true);
   const int index = static_cast<int>(tags_.size()) - 1;
-  if (const int rc = BuildTree(index, sortedKeys, progress); rc != xbOK) return rc;
+  if (const int rc = BuildTree(index, std::move(sortedKeys), progress); rc != xbOK) return rc;
   std::string dirKey = tag.name;
   dirKey.resize(10, ' ');
   if (const int rc = Insert(kDirectory, dirKey, tag.header); rc != xbOK) return rc;
   return Flush();
 }
 
-int CdxFile::BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress& progress) {
+int CdxFile::BuildTree(int tag, std::vector<CdxKey> keys, const Progress& progress) {
   CdxTag& t = tags_[static_cast<std::size_t>(tag)];
   // Leaves, filled greedily in key order.
   std::vector<Node*> level;
@@ -667,7 +677,7 @@ int CdxFile::BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress&
   uint32_t maxRec = 0;
   const std::size_t step = std::max<std::size_t>(1, keys.size() / 100);
   for (std::size_t i = 0; i < keys.size(); ++i) {
-    const CdxKey& k = keys[i];
+    CdxKey& k = keys[i];
     if (k.key.size() != static_cast<std::size_t>(t.keyLength)) return xbBadArgument;
     const int trail = Trail(k.key, t.fill);
     int dup = leaf->keys.empty() ? 0 : Dup(leaf->keys.back().key, prevTrail, k.key, trail);
@@ -684,7 +694,7 @@ int CdxFile::BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress&
     bytes += t.keyLength - dup - trail;
     maxRec = std::max(maxRec, k.recno);
     prevTrail = trail;
-    leaf->keys.push_back(k);
+    leaf->keys.push_back(std::move(k));
     if (progress && i % step == 0) progress(i, keys.size());
   }
   // Interior levels until one node is left.

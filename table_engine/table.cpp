@@ -146,6 +146,7 @@ int Table::Close() {
   record_.clear();
   original_.clear();
   modified_ = false;
+  appendPending_ = false;
   eof_ = bof_ = true;
   lockedRecord_ = 0;
   return rc;
@@ -208,20 +209,27 @@ void Table::Report(std::size_t done, std::size_t total, int base, int span) {
   progress_(std::clamp(percent, 0, 100));
 }
 
-// Scans every row and adds one tag, built from the sorted keys, to an index file.
-int Table::BuildTag(CdxFile& out, const TagDefinition& def, int base, int span) {
-  TagRuntime t;
-  if (t.key.Compile(def.keyExpression, dbf_.Fields()) != xbOK) return xbBadExpression;
-  if (!def.forExpression.empty() &&
-      (t.condition.Compile(def.forExpression, dbf_.Fields()) != xbOK || t.condition.Type() != ValueType::Logical))
-    return xbBadExpression;
-  const int keyLength = KeyLengthFor(t.key.Type(), t.key.Width());
-  if (keyLength < 1 || keyLength > 240) return xbKeyTooLong;
+// Scans every row once and adds these tags, each built from its sorted keys, to an index
+// file. Progress: the scan takes the first half, building the trees the second.
+int Table::BuildTags(CdxFile& out, const std::vector<TagDefinition>& defs) {
+  struct Build {
+    TagRuntime runtime;
+    int keyLength = 0;
+    std::vector<CdxKey> keys;
+  };
+  std::vector<Build> builds(defs.size());
   const uint32_t count = dbf_.RecordCount();
-  std::vector<CdxKey> keys;
-  keys.reserve(count);
+  for (std::size_t d = 0; d < defs.size(); ++d) {
+    TagRuntime& t = builds[d].runtime;
+    if (t.key.Compile(defs[d].keyExpression, dbf_.Fields()) != xbOK) return xbBadExpression;
+    if (!defs[d].forExpression.empty() &&
+        (t.condition.Compile(defs[d].forExpression, dbf_.Fields()) != xbOK || t.condition.Type() != ValueType::Logical))
+      return xbBadExpression;
+    builds[d].keyLength = KeyLengthFor(t.key.Type(), t.key.Width());
+    if (builds[d].keyLength < 1 || builds[d].keyLength > 240) return xbKeyTooLong;
+    builds[d].keys.reserve(count);
+  }
   std::string chunk;
-  const int half = span / 2;
   for (uint32_t first = 1; first <= count; first += kScanChunk) {
     const uint32_t n = std::min(kScanChunk, count - first + 1);
     if (const int rc = dbf_.ReadRecords(first, n, chunk); rc != xbOK) return rc;
@@ -229,34 +237,40 @@ int Table::BuildTag(CdxFile& out, const TagDefinition& def, int base, int span) 
       const std::string_view rec(chunk.data() + static_cast<std::size_t>(i) * dbf_.RecordLength(),
                                  static_cast<std::size_t>(dbf_.RecordLength()));
       const RowView row{rec, first + i};
-      if (t.condition.IsCompiled() && !t.condition.IsTrue(row)) continue;
-      keys.push_back({EncodeKey(t.key.Evaluate(row), keyLength), first + i});
+      for (Build& b : builds) {
+        if (b.runtime.condition.IsCompiled() && !b.runtime.condition.IsTrue(row)) continue;
+        b.keys.push_back({EncodeKey(b.runtime.key.Evaluate(row), b.keyLength), first + i});
+      }
     }
-    Report(first + n - 1, count, base, half);
+    Report(first + n - 1, count, 0, 50);
   }
-  std::sort(keys.begin(), keys.end(), [](const CdxKey& a, const CdxKey& b) {
-    const int c = a.key.compare(b.key);
-    return c != 0 ? c < 0 : a.recno < b.recno;
-  });
-  CdxTag tag;
-  tag.name = def.name;
-  tag.keyExpression = def.keyExpression;
-  tag.forExpression = def.forExpression;
-  tag.descending = def.descending;
-  tag.keyLength = keyLength;
-  tag.fill = KeyFillFor(t.key.Type());
-  return out.AddTag(tag, keys, [&](std::size_t done, std::size_t total) { Report(done, total, base + half, span - half); });
+  for (std::size_t d = 0; d < defs.size(); ++d) {
+    Build& b = builds[d];
+    std::sort(b.keys.begin(), b.keys.end(), [](const CdxKey& x, const CdxKey& y) {
+      const int c = x.key.compare(y.key);
+      return c != 0 ? c < 0 : x.recno < y.recno;
+    });
+    CdxTag tag;
+    tag.name = defs[d].name;
+    tag.keyExpression = defs[d].keyExpression;
+    tag.forExpression = defs[d].forExpression;
+    tag.descending = defs[d].descending;
+    tag.keyLength = b.keyLength;
+    tag.fill = KeyFillFor(b.runtime.key.Type());
+    const int base = 50 + static_cast<int>(d * 50 / defs.size());
+    const int span = 50 + static_cast<int>((d + 1) * 50 / defs.size()) - base;
+    const int rc = out.AddTag(tag, std::move(b.keys), [&](std::size_t done, std::size_t total) { Report(done, total, base, span); });
+    if (rc != xbOK) return rc;
+    b.keys = {};
+  }
+  return xbOK;
 }
 
 // Writes a new index file holding these tags.
 int Table::BuildIndexFile(const std::filesystem::path& path, const std::vector<TagDefinition>& defs) {
   CdxFile out;
   if (const int rc = out.Create(path); rc != xbOK) return rc;
-  for (std::size_t d = 0; d < defs.size(); ++d) {
-    const int base = static_cast<int>(d * 100 / defs.size());
-    const int span = static_cast<int>((d + 1) * 100 / defs.size()) - base;
-    if (const int rc = BuildTag(out, defs[d], base, span); rc != xbOK) return rc;
-  }
+  if (const int rc = BuildTags(out, defs); rc != xbOK) return rc;
   return out.Flush();
 }
 
@@ -276,7 +290,7 @@ int Table::IndexTag(const TagDefinition& def) {
     rc = cdx_.Create(IndexPathFor(dbf_.Path()));
     if (rc == xbOK) rc = dbf_.SetProductionIndexFlag(true);
   }
-  if (rc == xbOK) rc = BuildTag(cdx_, def, 0, 100);
+  if (rc == xbOK) rc = BuildTags(cdx_, {def});
   if (rc == xbOK) rc = CompileTags();
   if (rc != xbOK && cdx_.IsOpen()) {
     // A tag that fails to build leaves the index as it was before (the failed tag is
@@ -685,14 +699,21 @@ int Table::WriteCurrent() {
   const bool autoLock = dbf_.Mode() == OpenMode::Shared && lockedRecord_ != current_;
   if (autoLock && !LockWithTimeout([&] { return dbf_.TryLockRecord(current_); }, lockTimeoutSeconds_))
     return EndWrite(xbLocked);
-  int rc = dbf_.WriteRecord(current_, record_);
-  if (rc == xbOK) rc = UpdateKeys(original_, record_, current_, keysPending_);
+  const uint32_t lockedAs = current_;
+  int rc;
+  if (appendPending_) {
+    rc = dbf_.AppendRecord(record_, current_);  // another process may have appended first
+    if (rc == xbOK) appendPending_ = false;
+    rc = rc == xbOK ? UpdateKeys(original_, record_, current_, true) : rc;
+  } else {
+    rc = dbf_.WriteRecord(current_, record_);
+    if (rc == xbOK) rc = UpdateKeys(original_, record_, current_, false);
+  }
   if (rc == xbOK) {
     original_ = record_;
     modified_ = false;
-    keysPending_ = false;
   }
-  if (autoLock) dbf_.UnlockRecord(current_);
+  if (autoLock) dbf_.UnlockRecord(lockedAs);
   return EndWrite(rc);
 }
 
@@ -714,23 +735,17 @@ int Table::Commit() {
 
 int Table::AppendBlank() {
   if (!IsOpen()) return xbNotOpen;
+  if (dbf_.Mode() == OpenMode::ReadOnly) return xbReadOnly;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  if (const int rc = BeginWrite(); rc != xbOK) return rc;
-  const std::string blank = dbf_.BlankRecord();
-  uint32_t recno = 0;
-  int rc = dbf_.AppendRecord(blank, recno);
-  if (rc == xbOK) {
-    // The new row's keys go into the tags when the row is written (usually right after
-    // the caller has filled it), which saves putting the blank keys in and taking them
-    // out again. In shared opens other processes must see the row at once.
-    current_ = recno;
-    record_ = original_ = blank;
-    modified_ = true;
-    keysPending_ = true;
-    eof_ = bof_ = false;
-    if (dbf_.Mode() == OpenMode::Shared) rc = WriteCurrent();
-  }
-  return EndWrite(rc);
+  // The new row reaches the file (and its keys the tags) when it is written, usually right
+  // after the caller has filled it: one write instead of a blank one and a full one. Until
+  // then it is the current row, numbered one after the last.
+  current_ = dbf_.RecordCount() + 1;
+  record_ = original_ = dbf_.BlankRecord();
+  modified_ = true;
+  appendPending_ = true;
+  eof_ = bof_ = false;
+  return xbOK;
 }
 
 int Table::Replace(std::string_view name, std::string_view value) {
@@ -757,8 +772,8 @@ int Table::Replace(std::string_view name, std::string_view value) {
       std::string_view t = trimmed;
       if (!t.empty() && t.front() == '.') t.remove_prefix(1);
       const char c = t.empty() ? 'F' : t.front();
-      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') stored = "T";
-      else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') stored = "F";
+      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') stored.assign(1, 'T');
+      else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') stored.assign(1, 'F');
       else return xbTypeMismatch;
       break;
     }
@@ -778,7 +793,7 @@ int Table::Replace(std::string_view name, std::string_view value) {
     default:
       return xbTypeMismatch;
   }
-  if (f->type == 'N' || f->type == 'F') stored.insert(0, width - stored.size(), ' ');
+  if (f->type == 'N' || f->type == 'F') stored = std::string(width - stored.size(), ' ') + stored;
   else stored.resize(width, ' ');
   record_.replace(static_cast<std::size_t>(f->offset), width, stored);
   modified_ = true;
