@@ -251,6 +251,7 @@ int CdxFile::Open(const std::filesystem::path& path, bool readOnly) {
 
 int CdxFile::ReadHeaders() {
   cache_.clear();
+  nodeOwner_.clear();
   tags_.clear();
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return xbIoError;
@@ -365,8 +366,9 @@ CdxFile::Node* CdxFile::Load(const CdxTag& tag, uint32_t offset) {
 
 void CdxFile::SetKeyFill(int tag, unsigned char fill) {
   if (tag < 0 || static_cast<std::size_t>(tag) >= tags_.size() || tags_[static_cast<std::size_t>(tag)].fill == fill) return;
+  Flush();  // changed nodes are written with the fill they were made with
   tags_[static_cast<std::size_t>(tag)].fill = fill;
-  cache_.clear();  // nodes decoded with the old fill are wrong; nothing is dirty right after Open
+  cache_.clear();  // nodes decoded with the old fill are wrong
 }
 
 int CdxFile::MarkDirty() {

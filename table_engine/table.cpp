@@ -230,6 +230,7 @@ int Table::BuildTags(CdxFile& out, const std::vector<TagDefinition>& defs) {
     builds[d].keys.reserve(count);
   }
   std::string chunk;
+  Report(0, count, 0, 50);
   for (uint32_t first = 1; first <= count; first += kScanChunk) {
     const uint32_t n = std::min(kScanChunk, count - first + 1);
     if (const int rc = dbf_.ReadRecords(first, n, chunk); rc != xbOK) return rc;
