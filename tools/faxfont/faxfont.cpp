@@ -80,6 +80,7 @@ bool DrawFont(FT_Library library, const char* path, const CellLayout& layout, st
   FT_Select_Charmap(face, FT_ENCODING_UNICODE);
   const int ascent = static_cast<int>(face->size->metrics.ascender >> 6);
   const int sourceWidth = static_cast<int>(face->size->metrics.max_advance >> 6);
+  const int sourceHeight = static_cast<int>(face->size->metrics.height >> 6);
   const int left = (layout.width - 2 * sourceWidth) / 2;
   int missing = 0;
   for (int code = 0; code < 256; ++code) {
@@ -93,7 +94,6 @@ bool DrawFont(FT_Library library, const char* path, const CellLayout& layout, st
     const FT_GlyphSlot slot = face->glyph;
     const FT_Bitmap& bm = slot->bitmap;
     Cell cell(layout);
-    int lowest = -1;
     for (unsigned row = 0; row < bm.rows; ++row) {
       const unsigned char* bits = bm.buffer + row * bm.pitch;
       for (unsigned col = 0; col < bm.width; ++col) {
@@ -102,14 +102,13 @@ bool DrawFont(FT_Library library, const char* path, const CellLayout& layout, st
         const int y = ascent - slot->bitmap_top + static_cast<int>(row);
         cell.Set(x, y);
         cell.Set(x + 1, y);
-        if (y > lowest) lowest = y;
       }
     }
-    if (IsBoxOrBlock(c)) cell.StretchToEdges(left, left + 2 * sourceWidth - 1, lowest);
+    if (IsBoxOrBlock(c)) cell.StretchToEdges(left, left + 2 * sourceWidth - 1, sourceHeight - 1);
     cell.Store(blob, code);
   }
-  std::fprintf(stderr, "faxfont: %s: %d x %d source cell, %d characters missing\n", path, sourceWidth,
-               static_cast<int>((face->size->metrics.height) >> 6), missing);
+  std::fprintf(stderr, "faxfont: %s: %d x %d source cell, %d characters missing\n", path, sourceWidth, sourceHeight,
+               missing);
   FT_Done_Face(face);
   return true;
 }
