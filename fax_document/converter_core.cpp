@@ -163,7 +163,8 @@ int ConverterCore::Convert(const std::filesystem::path& input, const ConverterSi
   HeaderPage = 0;
   BytesRead = 0;
   BytesTotal = 0;
-  int rc = ReportStatus(kStatusStarting) ? ecConvertAbort : source_->Open(*this, input);
+  const auto inputName = ResolveInputName(input, source_->DefaultExtension());
+  int rc = ReportStatus(kStatusStarting) ? ecConvertAbort : source_->Open(*this, inputName);
   if (rc >= 0) {
     rc = ConvertPages(sink);
     const bool abortAtEnd = ReportStatus(kStatusEnding);

@@ -94,7 +94,7 @@ class ConverterCore {
   // Converts the input document into an APF file (names as ResolveOutputName); a partly
   // written file is deleted on failure.
   int ConvertToFile(const std::filesystem::path& input, const std::filesystem::path& output = {});
-  // Converts the input document, handing every record to `sink`.
+  // Converts the input document (default extension added), handing every record to `sink`.
   int Convert(const std::filesystem::path& input, const ConverterSink& sink);
 
   // The input name with the default extension added when it has none.
