@@ -40,7 +40,13 @@ unsigned RunEnd(const uint8_t* raster, unsigned pos, unsigned end, bool black) {
 }
 
 bool AllZero(const uint8_t* bytes, unsigned count) {
-  for (unsigned i = 0; i < count; ++i)
+  unsigned i = 0;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if (word != 0) return false;
+  }
+  for (; i < count; ++i)
     if (bytes[i] != 0) return false;
   return true;
 }

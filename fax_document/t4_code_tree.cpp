@@ -1,5 +1,6 @@
 #include "fax_document/t4_code_tree.h"
 
+#include <algorithm>
 #include <array>
 
 #include "fax_document/t4_codes.h"
@@ -37,16 +38,21 @@ int T4CodeTree::Insert(uint16_t bits, unsigned length) {
 
 namespace {
 
-std::array<T4Step, 1 << kT4PeekBits> BuildSteps(const T4CodeTree& tree) {
-  std::array<T4Step, 1 << kT4PeekBits> steps{};
+template <unsigned Bits>
+std::array<T4Step, 1 << Bits> BuildSteps(const T4CodeTree& tree) {
+  std::array<T4Step, 1 << Bits> steps{};
   const auto& nodes = tree.Nodes();
   for (unsigned input = 0; input < steps.size(); ++input) {
     int node = 0;
-    T4Step step{0, T4NodeKind::Dead, 0};
-    for (unsigned i = 0; i < kT4PeekBits; ++i) {
+    // A walk that reaches no leaf within the bits stays Inner (only in the short table).
+    T4Step step{0, T4NodeKind::Inner, 0};
+    for (unsigned i = 0; i < Bits; ++i) {
       node = nodes[node].child[(input >> i) & 1];
       step.bits = static_cast<uint8_t>(i + 1);
-      if (node < 0) break;  // dead end
+      if (node < 0) {
+        step.kind = T4NodeKind::Dead;
+        break;
+      }
       const T4TreeNode& n = nodes[node];
       if (n.kind != T4NodeKind::Inner) {
         step.kind = n.kind;
@@ -67,10 +73,28 @@ const T4CodeTree& T4Tree(bool black) {
   return black ? blackTree : white;
 }
 
-const T4Step* T4StepTable(bool black) {
-  static const auto white = BuildSteps(T4Tree(false));
-  static const auto blackSteps = BuildSteps(T4Tree(true));
-  return black ? blackSteps.data() : white.data();
+namespace {
+
+template <unsigned Bits>
+std::array<T4Step, 2 << Bits> BuildBothSteps() {
+  const auto white = BuildSteps<Bits>(T4Tree(false));
+  const auto black = BuildSteps<Bits>(T4Tree(true));
+  std::array<T4Step, 2 << Bits> both{};
+  std::copy(white.begin(), white.end(), both.begin());
+  std::copy(black.begin(), black.end(), both.begin() + white.size());
+  return both;
+}
+
+}  // namespace
+
+const T4Step* T4StepTable() {
+  static const auto steps = BuildBothSteps<kT4PeekBits>();
+  return steps.data();
+}
+
+const T4Step* T4ShortStepTable() {
+  static const auto steps = BuildBothSteps<kT4ShortPeekBits>();
+  return steps.data();
 }
 
 }  // namespace ql

@@ -13,7 +13,8 @@
 
 namespace ql {
 
-enum class T4NodeKind : uint8_t { Inner, Terminating, Makeup, Eol, Dead, Zeros };
+// Run codes first, so that one comparison tells a run from everything else.
+enum class T4NodeKind : uint8_t { Terminating, Makeup, Inner, Eol, Dead, Zeros };
 
 struct T4TreeNode {
   int16_t child[2] = {-1, -1};  // -1 = dead end
@@ -41,9 +42,14 @@ struct T4Step {
 };
 
 inline constexpr unsigned kT4PeekBits = 13;
+inline constexpr unsigned kT4ShortPeekBits = 9;
 
-// 8192 steps, indexed by the next 13 input bits (first bit in bit 0).
-const T4Step* T4StepTable(bool black);
+// 2 x 8192 steps: the white table, then the black one, each indexed by the next 13
+// input bits (first bit in bit 0).
+const T4Step* T4StepTable();
+// 2 x 512 steps for the next 9 bits, small enough to stay in the fastest cache. Codes
+// longer than 9 bits give kind Inner: look them up in T4StepTable.
+const T4Step* T4ShortStepTable();
 const T4CodeTree& T4Tree(bool black);
 
 }  // namespace ql

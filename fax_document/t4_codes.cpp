@@ -66,15 +66,15 @@ constexpr std::string_view kBlackMakeup[40] = {
     "000000010010",  "000000010011",  "000000010100",  "000000010101",  "000000010110",
     "000000010111",  "000000011100",  "000000011101",  "000000011110",  "000000011111"};
 
-constexpr auto kWhiteTerm = Codes(kWhiteTerminating);
-constexpr auto kBlackTerm = Codes(kBlackTerminating);
-constexpr auto kWhiteMake = Codes(kWhiteMakeup);
-constexpr auto kBlackMake = Codes(kBlackMakeup);
+template <size_t N>
+constexpr std::array<std::array<T4Code, N>, 2> Table(const std::string_view (&white)[N],
+                                                     const std::string_view (&black)[N]) {
+  return {Codes(white), Codes(black)};
+}
 
 }  // namespace
 
-const T4Code& TerminatingCode(bool black, int run) { return black ? kBlackTerm[run] : kWhiteTerm[run]; }
-
-const T4Code& MakeupCode(bool black, int run) { return black ? kBlackMake[run / 64 - 1] : kWhiteMake[run / 64 - 1]; }
+constinit const std::array<std::array<T4Code, 64>, 2> kTerminatingCodes = Table(kWhiteTerminating, kBlackTerminating);
+constinit const std::array<std::array<T4Code, 40>, 2> kMakeupCodes = Table(kWhiteMakeup, kBlackMakeup);
 
 }  // namespace ql

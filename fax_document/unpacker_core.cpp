@@ -1,6 +1,7 @@
 #include "fax_document/unpacker_core.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -11,51 +12,123 @@
 namespace ql {
 namespace {
 
-constexpr unsigned kReadBlock = 4096;
-constexpr unsigned kPadding = 4;  // zero bytes after the page data, so peeks never run off
+constexpr unsigned kPadding = 8;  // zero bytes after the page data, so loads never run off
 
-void SetBlackRun(uint8_t* line, unsigned from, unsigned count) {
-  const unsigned end = from + count;
-  while (from < end && (from & 7) != 0) {
-    line[from >> 3] |= static_cast<uint8_t>(0x80 >> (from & 7));
-    ++from;
+// Builds the decoded line 64 pixels at a time in a register; each finished word is
+// stored once, so runs of a pixel or two cost no memory traffic. The line buffer must
+// be clear and have room for the word after its last byte.
+class LineWriter {
+ public:
+  explicit LineWriter(uint8_t* line) : line_(line) {}
+  unsigned Position() const { return pos_; }
+  void White(unsigned run) { pos_ += run; }
+  void Black(unsigned run) {
+    const unsigned end = pos_ + run;
+    while (pos_ < end) {
+      if (pos_ >= base_ + 64) MoveWord();
+      const unsigned offset = pos_ - base_;
+      const unsigned n = std::min(end - pos_, 64 - offset);
+      word_ |= n == 64 ? ~0ull : ((1ull << n) - 1) << (64 - offset - n);
+      pos_ += n;
+    }
   }
-  if (from + 8 <= end) {
-    const unsigned bytes = (end - from) / 8;
-    std::memset(line + (from >> 3), 0xFF, bytes);
-    from += bytes * 8;
+  // Stores what is held; the line is then complete in the buffer.
+  void Store() {
+    if (word_ == 0) return;
+    uint64_t bytes = word_;
+    if constexpr (std::endian::native == std::endian::little) bytes = __builtin_bswap64(bytes);
+    std::memcpy(line_ + base_ / 8, &bytes, 8);
   }
-  while (from < end) {
-    line[from >> 3] |= static_cast<uint8_t>(0x80 >> (from & 7));
-    ++from;
+  // Starts a new line (the caller clears the buffer).
+  void Reset() {
+    pos_ = base_ = 0;
+    word_ = 0;
   }
-}
+
+ private:
+  void MoveWord() {
+    Store();
+    base_ = pos_ & ~63u;
+    word_ = 0;
+  }
+  uint8_t* line_;
+  unsigned pos_ = 0;
+  unsigned base_ = 0;
+  uint64_t word_ = 0;
+};
 
 bool AllZero(const uint8_t* data, unsigned length) {
-  for (unsigned i = 0; i < length; ++i)
+  unsigned i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    if (word != 0) return false;
+  }
+  for (; i < length; ++i)
     if (data[i] != 0) return false;
   return true;
 }
 
-// The next 13 bits at bit position `pos`, first bit in bit 0.
-unsigned Peek13(const uint8_t* data, size_t pos) {
-  const uint8_t* p = data + (pos >> 3);
-  const uint32_t word = p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
-  return (word >> (pos & 7)) & ((1u << kT4PeekBits) - 1);
-}
-
-bool BitAt(const uint8_t* data, size_t pos) { return (data[pos >> 3] >> (pos & 7)) & 1; }
-
-// The position of the first bit equal to `value` at or after `pos`, or `end`.
-size_t FindBit(const uint8_t* data, size_t pos, size_t end, bool value) {
-  while (pos < end && (pos & 7) != 0) {
-    if (BitAt(data, pos) == value) return pos;
-    ++pos;
+// Reads the page bits first bit first, holding up to 64 of them in a register so that
+// looking at the next code costs no memory access. The data must be followed by
+// kPadding zero bytes.
+class BitReader {
+ public:
+  explicit BitReader(const uint8_t* data) : data_(data) { Seek(0); }
+  size_t Position() const { return pos_; }
+  void Seek(size_t pos) {
+    pos_ = pos;
+    next_ = (pos >> 3) + 8;
+    acc_ = Load64(data_ + (pos >> 3)) >> (pos & 7);
+    avail_ = 64 - static_cast<unsigned>(pos & 7);
   }
-  const uint8_t skip = value ? 0x00 : 0xFF;
-  while (pos + 8 <= end && data[pos >> 3] == skip) pos += 8;
-  while (pos < end && BitAt(data, pos) != value) ++pos;
-  return pos;
+  unsigned Peek() {
+    if (avail_ < 32) {
+      acc_ |= static_cast<uint64_t>(Load32(data_ + next_)) << avail_;
+      next_ += 4;
+      avail_ += 32;
+    }
+    return static_cast<unsigned>(acc_) & ((1u << kT4PeekBits) - 1);
+  }
+  void Skip(unsigned bits) {
+    acc_ >>= bits;
+    avail_ -= bits;
+    pos_ += bits;
+  }
+
+ private:
+  static uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    return v;
+  }
+  static uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+    return v;
+  }
+  const uint8_t* data_;
+  size_t pos_ = 0;
+  size_t next_ = 0;
+  uint64_t acc_ = 0;
+  unsigned avail_ = 0;
+};
+
+// The position of the first bit equal to `value` at or after `pos`, or `end`. Reads 64
+// bits at a time (the data is followed by kPadding zero bytes).
+size_t FindBit(const uint8_t* data, size_t pos, size_t end, bool value) {
+  while (pos < end) {
+    uint64_t word;
+    std::memcpy(&word, data + (pos >> 3), 8);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    if (!value) word = ~word;
+    word >>= pos & 7;
+    if (word != 0) return std::min(end, pos + static_cast<size_t>(__builtin_ctzll(word)));
+    pos += 64 - (pos & 7);
+  }
+  return end;
 }
 
 }  // namespace
@@ -100,31 +173,41 @@ void UnpackerCore::ReportStatus(const std::filesystem::path& file) {
 int UnpackerCore::ReadPageData(ApfReader& reader, const ApfPageHeader& header, std::vector<uint8_t>& data,
                                int& shortfall) {
   shortfall = 0;
-  uint8_t block[kApfMaxRecord];
-  long consumed = 0;
   try {
-    // Stop at the page's DataLength also for line records, so a page without its
-    // end-of-page record never runs into the next page header.
-    while (consumed < static_cast<long>(header.DataLength)) {
-      int got;
-      if (header.LineRecords()) {
-        got = reader.ReadLineRecord(block);
-        if (got < 0) {
-          shortfall = got;
+    // The page's bytes in one piece: DataLength, plus room for a last record that runs
+    // past it, but never more than the file holds.
+    std::vector<uint8_t> raw;
+    const size_t wanted = static_cast<size_t>(header.DataLength) + (header.LineRecords() ? kApfMaxRecord + 2 : 0);
+    while (raw.size() < wanted) {
+      const size_t chunk = std::min<size_t>(wanted - raw.size(), 1 << 20);
+      const size_t old = raw.size();
+      raw.resize(old + chunk);
+      const int got = reader.ReadBlock(raw.data() + old, chunk);
+      if (got < 0) return got;
+      raw.resize(old + static_cast<size_t>(got));
+      if (static_cast<size_t>(got) < chunk) break;
+    }
+    if (header.LineRecords()) {
+      // Stop at the page's DataLength also for line records, so a page without its
+      // end-of-page record never runs into the next page header.
+      data.reserve(raw.size() + kPadding);
+      size_t at = 0;
+      while (at < header.DataLength) {
+        if (at + 2 > raw.size()) {
+          shortfall = ecReadBeyondEnd;
           break;
         }
-        consumed += got + 2;
-      } else {
-        const long left = static_cast<long>(header.DataLength) - consumed;
-        got = reader.ReadBlock(block, static_cast<size_t>(std::min<long>(kReadBlock, left)));
-        if (got < 0) return got;
-        if (got == 0) {
-          shortfall = ecFaxBadFormat;
+        const size_t count = std::min<size_t>(raw[at] | raw[at + 1] << 8, kApfMaxRecord);
+        if (at + 2 + count > raw.size()) {
+          shortfall = ecReadBeyondEnd;
           break;
         }
-        consumed += got;
+        data.insert(data.end(), raw.begin() + static_cast<long>(at) + 2, raw.begin() + static_cast<long>(at + 2 + count));
+        at += 2 + count;
       }
-      data.insert(data.end(), block, block + got);
+    } else {
+      if (raw.size() < header.DataLength) shortfall = ecFaxBadFormat;
+      data = std::move(raw);
     }
     data.insert(data.end(), kPadding, 0);
   } catch (const std::bad_alloc&) {
@@ -134,12 +217,17 @@ int UnpackerCore::ReadPageData(ApfReader& reader, const ApfPageHeader& header, s
 }
 
 int UnpackerCore::EmitLine(const uint8_t* line, unsigned length) {
-  const uint8_t flip = Invert ? 0xFF : 0x00;
-  for (unsigned i = 0; i < length; ++i) outBuffer_[i] = line[i] ^ flip;
+  const bool halve = !pageHeader_.HighRes() && (UnpackFlags & ufHalfWidth);
+  const uint8_t* out = line;
+  if (Invert || halve) {
+    const uint8_t flip = Invert ? 0xFF : 0x00;
+    for (unsigned i = 0; i < length; ++i) outBuffer_[i] = line[i] ^ flip;
+    out = outBuffer_;
+  }
   int rc = 0;
   const auto hand = [&](unsigned n) {
     ++LinesOutput;
-    if (output_) rc = output_(false, false, outBuffer_, n, PageNumber);
+    if (output_) rc = output_(false, false, out, n, PageNumber);
     if (rc >= 0 && (UnpackFlags & ufYield) && LinesOutput % 16 == 0) ProcessPendingMessages();
     return rc;
   };
@@ -147,14 +235,14 @@ int UnpackerCore::EmitLine(const uint8_t* line, unsigned length) {
     if (hand(length) < 0) return rc;
     return hand(length);
   }
-  if (!pageHeader_.HighRes() && (UnpackFlags & ufHalfWidth)) {
+  if (halve) {
     // Each pair of pixels becomes one pixel holding the OR of both.
     for (unsigned i = 0; i < length / 2; ++i) {
-      unsigned out = 0;
+      unsigned merged = 0;
       const unsigned pair = static_cast<unsigned>(outBuffer_[2 * i]) << 8 | outBuffer_[2 * i + 1];
       for (int bit = 0; bit < 8; ++bit)
-        if (pair & (3u << (14 - 2 * bit))) out |= 0x80u >> bit;
-      outBuffer_[i] = static_cast<uint8_t>(out);
+        if (pair & (3u << (14 - 2 * bit))) merged |= 0x80u >> bit;
+      outBuffer_[i] = static_cast<uint8_t>(merged);
     }
     return hand(length / 2);
   }
@@ -187,53 +275,65 @@ int UnpackerCore::Decode(const std::vector<uint8_t>& data, bool& ended) {
   ended = false;
   const uint8_t* bytes = data.data();
   const size_t totalBits = (data.size() - kPadding) * 8;
-  const T4Step* const tables[2] = {T4StepTable(false), T4StepTable(true)};
-  size_t pos = 0;
-  unsigned linePos = 0;  // bits decoded into the current line
+  const T4Step* const shortTable = T4ShortStepTable();
+  const T4Step* const longTable = T4StepTable();
+  constexpr unsigned kShortMask = (1u << kT4ShortPeekBits) - 1;
+  const long dataBytes = static_cast<long>(data.size() - kPadding);
+  BitReader in(bytes);
+  LineWriter line(lineBuffer_);
   bool black = false;
+  unsigned colour = 0;  // 0 for white, 1 << kT4ShortPeekBits for black: the table half
   bool seenEol = false;
   unsigned eolsInRow = 0;
   std::memset(lineBuffer_, 0, sizeof lineBuffer_);
-  const long dataBytes = static_cast<long>(data.size() - kPadding);
-  while (pos < totalBits) {
-    const T4Step& step = tables[black][Peek13(bytes, pos)];
-    if (step.kind == T4NodeKind::Zeros) {
-      // Eleven or more zeros and a one: an end of line.
-      if (pos + step.bits > totalBits) break;
-      const size_t one = FindBit(bytes, pos + step.bits, totalBits, true);
-      if (one >= totalBits) break;
-      pos = one + 1;
-      if (linePos == 1728 || linePos == 2048) {
-        if (const int rc = OutputLine(lineBuffer_, linePos / 8); rc < 0) return rc;
-        BytesUnpacked = dataBytes == 0 ? BytesToUnpack
-                                       : static_cast<long>(pos / 8) * BytesToUnpack / dataBytes;
-        ReportStatus(file_);
-        if (UnpackFlags & ufAbort) return 0;
+  while (in.Position() < totalBits) {
+    const unsigned peek = in.Peek();
+    T4Step step = shortTable[colour | (peek & kShortMask)];
+    if (step.kind == T4NodeKind::Inner) step = longTable[(colour << (kT4PeekBits - kT4ShortPeekBits)) | peek];
+    const size_t pos = in.Position();
+    if (pos + step.bits > totalBits) break;  // the input ends inside a code
+    if (step.kind <= T4NodeKind::Makeup) {
+      in.Skip(step.bits);
+      if (!seenEol) continue;  // runs count only after the first EOL
+      if (line.Position() / 8 + step.run / 8u < kUnpackLineBufferSize) {
+        if (black)
+          line.Black(step.run);
+        else
+          line.White(step.run);
       }
-      std::memset(lineBuffer_, 0, std::min<size_t>((linePos + 7) / 8, sizeof lineBuffer_));
-      linePos = 0;
-      black = false;
-      seenEol = true;
-      if (++eolsInRow >= 3) {
-        ended = true;
-        return 0;
+      if (step.kind == T4NodeKind::Terminating) {
+        black = !black;
+        colour ^= 1u << kT4ShortPeekBits;
       }
+      eolsInRow = 0;
       continue;
     }
-    if (pos + step.bits > totalBits) break;
-    pos += step.bits;
     if (step.kind == T4NodeKind::Dead) {
       ++BadCodes;
-      pos = FindBit(bytes, pos, totalBits, false);  // skip ones up to the next zero
+      in.Seek(FindBit(bytes, pos + step.bits, totalBits, false));  // skip ones up to the next zero
       continue;
     }
-    if (!seenEol) continue;
-    if (linePos / 8 + step.run / 8u < kUnpackLineBufferSize) {
-      if (black) SetBlackRun(lineBuffer_, linePos, step.run);
-      linePos += step.run;
+    // Eleven zeros: any further zeros and a one make an end of line.
+    const size_t one = FindBit(bytes, pos + step.bits, totalBits, true);
+    if (one >= totalBits) break;
+    in.Seek(one + 1);
+    const unsigned linePos = line.Position();
+    line.Store();
+    if (linePos == 1728 || linePos == 2048) {
+      if (const int rc = OutputLine(lineBuffer_, linePos / 8); rc < 0) return rc;
+      BytesUnpacked = dataBytes == 0 ? BytesToUnpack : static_cast<long>(one / 8) * BytesToUnpack / dataBytes;
+      ReportStatus(file_);
+      if (UnpackFlags & ufAbort) return 0;
     }
-    if (step.kind == T4NodeKind::Terminating) black = !black;
-    eolsInRow = 0;
+    std::memset(lineBuffer_, 0, std::min<size_t>((linePos + 63) / 64 * 8, sizeof lineBuffer_));
+    line.Reset();
+    black = false;
+    colour = 0;
+    seenEol = true;
+    if (++eolsInRow >= 3) {
+      ended = true;
+      return 0;
+    }
   }
   return 0;
 }

@@ -79,7 +79,7 @@ class UnpackerCore {
   UnpackStatus status_;
   ApfPageHeader pageHeader_;
   std::filesystem::path file_;
-  uint8_t lineBuffer_[kUnpackLineBufferSize + 8] = {};
+  uint8_t lineBuffer_[kUnpackLineBufferSize + 8] = {};  // + room for the last stored word
   uint8_t outBuffer_[kUnpackLineBufferSize] = {};
 };
 
