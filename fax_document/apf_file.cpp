@@ -4,58 +4,45 @@
 #include <cstring>
 #include <system_error>
 
+#include "fax_document/byte_order.h"
 #include "fax_document/file_errors.h"
 #include "serial/errors/error_codes.h"
 
 namespace ql {
-namespace {
-
-void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, static_cast<uint16_t>(v));
-  Put16(p + 2, static_cast<uint16_t>(v >> 16));
-}
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16; }
-
-}  // namespace
 
 void ApfFileHeader::Encode(uint8_t out[kApfFileHeaderSize]) const {
   std::memset(out, 0, kApfFileHeaderSize);
   std::memcpy(out, kApfSignature, sizeof kApfSignature);
-  Put32(out + 6, CreatedAt);
+  PutLe32(out + 6, CreatedAt);
   const size_t n = std::min<size_t>(SenderStation.size(), kStationIdLength);
   out[10] = static_cast<uint8_t>(n);
   std::memset(out + 11, ' ', kStationIdLength);
   std::memcpy(out + 11, SenderStation.data(), n);
-  Put16(out + 32, PageCount);
-  Put32(out + 34, FirstPageOffset);
+  PutLe16(out + 32, PageCount);
+  PutLe32(out + 34, FirstPageOffset);
 }
 
 ApfFileHeader ApfFileHeader::Decode(const uint8_t in[kApfFileHeaderSize]) {
   ApfFileHeader h;
   h.signatureOk = std::memcmp(in, kApfSignature, sizeof kApfSignature) == 0;
-  h.CreatedAt = Get32(in + 6);
+  h.CreatedAt = Le32(in + 6);
   const size_t n = std::min<size_t>(in[10], kStationIdLength);
   h.SenderStation.assign(reinterpret_cast<const char*>(in + 11), n);
-  h.PageCount = Get16(in + 32);
-  h.FirstPageOffset = Get32(in + 34);
+  h.PageCount = Le16(in + 32);
+  h.FirstPageOffset = Le32(in + 34);
   return h;
 }
 
 void ApfPageHeader::Encode(uint8_t out[kApfPageHeaderSize]) const {
   std::memset(out, 0, kApfPageHeaderSize);
-  Put32(out, DataLength);
-  Put16(out + 4, PageFlags);
+  PutLe32(out, DataLength);
+  PutLe16(out + 4, PageFlags);
 }
 
 ApfPageHeader ApfPageHeader::Decode(const uint8_t in[kApfPageHeaderSize]) {
   ApfPageHeader h;
-  h.DataLength = Get32(in);
-  h.PageFlags = Get16(in + 4);
+  h.DataLength = Le32(in);
+  h.PageFlags = Le16(in + 4);
   return h;
 }
 
@@ -161,7 +148,7 @@ int ApfWriter::AppendLine(const uint8_t* data, size_t length) {
   if (!inPage_) return ecFileNotOpen;
   if (length == 0 || length > kApfMaxRecord) return ecBadArgument;
   uint8_t count[2];
-  Put16(count, static_cast<uint16_t>(length));
+  PutLe16(count, static_cast<uint16_t>(length));
   if (const int rc = Write(count, 2); rc < 0) return rc;
   if (const int rc = Write(data, length); rc < 0) return rc;
   page_.DataLength += static_cast<uint32_t>(length + 2);
@@ -258,7 +245,7 @@ long ApfReader::PageEndOffset() const { return dataOffset_ + static_cast<long>(p
 int ApfReader::ReadLineRecord(uint8_t* data) {
   uint8_t count[2];
   if (const int rc = ReadExactly(count, 2); rc < 0) return rc;
-  const size_t n = std::min<size_t>(Get16(count), kApfMaxRecord);
+  const size_t n = std::min<size_t>(Le16(count), kApfMaxRecord);
   if (const int rc = ReadExactly(data, n); rc < 0) return rc;
   return static_cast<int>(n);
 }

@@ -10,14 +10,6 @@
 #include "serial/errors/error_codes.h"
 
 namespace ql {
-namespace {
-
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<uint32_t>(p[3]) << 24;
-}
-
-}  // namespace
-
 std::filesystem::path BmpSource::DitherIfColour(const std::filesystem::path& input) {
   uint8_t header[30];
   {
@@ -52,17 +44,13 @@ int BmpSource::Open(ConverterCore& core, const std::filesystem::path& input) {
 }
 
 int BmpSource::OpenMonochrome(ConverterCore& core) {
-  uint8_t header[54];
-  if (const int rc = file_.ReadExactly(header, sizeof header, ecBadGraphicsFormat); rc < 0) return rc;
-  const uint32_t dataOffset = Le32(header + 10);
-  const uint32_t infoSize = Le32(header + 14);
-  const int32_t width = static_cast<int32_t>(Le32(header + 18));
-  const int32_t height = static_cast<int32_t>(Le32(header + 22));
-  const unsigned bits = header[28] | header[29] << 8;
-  const uint32_t compression = Le32(header + 30);
-  if (header[0] != 'B' || header[1] != 'M' || infoSize < 40 || bits != 1 || compression != 0 || width <= 0 ||
-      static_cast<unsigned>(width) > core.PageWidth || height == 0 || height == INT32_MIN)
-    return ecBadGraphicsFormat;
+  BmpInfo bmp;
+  if (const int rc = ReadBmpInfo(file_, bmp); rc < 0) return rc;
+  if (bmp.bitsPerPixel != 1 || static_cast<unsigned>(bmp.width) > core.PageWidth) return ecBadGraphicsFormat;
+  const uint32_t dataOffset = bmp.dataOffset;
+  const uint32_t infoSize = bmp.infoSize;
+  const int32_t width = bmp.width;
+  const int32_t height = bmp.height;
   width_ = static_cast<unsigned>(width);
   height_ = static_cast<unsigned>(height < 0 ? -static_cast<long>(height) : height);
   rowBytes_ = (width_ + 7) / 8;

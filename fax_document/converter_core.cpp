@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "fax_document/apf_file.h"
+#include "fax_document/byte_order.h"
 #include "fax_document/t4_bit_writer.h"
 #include "platform/message_pump.h"
 #include "serial/errors/error_codes.h"
@@ -39,18 +40,6 @@ unsigned RunEnd(const uint8_t* raster, unsigned pos, unsigned end, bool black) {
   return end;
 }
 
-bool AllZero(const uint8_t* bytes, unsigned count) {
-  unsigned i = 0;
-  for (; i + 8 <= count; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes + i, 8);
-    if (word != 0) return false;
-  }
-  for (; i < count; ++i)
-    if (bytes[i] != 0) return false;
-  return true;
-}
-
 }  // namespace
 
 ConverterCore::ConverterCore(std::unique_ptr<LineSource> source) : source_(std::move(source)) {}
@@ -77,7 +66,7 @@ unsigned ConverterCore::CodeRasterLine(const uint8_t* raster) {
   T4BitWriter out(CodeBuffer);
   out.Put(kFillAndEol, 16);
   const unsigned margin = std::min(LeftMargin, PageWidth);
-  if (AllZero(raster, PageWidth / 8)) {
+  if (AllZeroBytes(raster, PageWidth / 8)) {
     out.PutRun(false, PageWidth);
   } else {
     // Walk the raster pixels that fit beside the margin; with doubling each pixel counts

@@ -5,23 +5,12 @@
 #include <new>
 
 #include "fax_document/buffered_file.h"
+#include "fax_document/byte_order.h"
 #include "fax_document/file_errors.h"
 #include "serial/errors/error_codes.h"
 
 namespace ql {
 namespace {
-
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<uint32_t>(p[3]) << 24;
-}
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v);
-  Put16(p + 2, v >> 16);
-}
 
 constexpr long kMaxPixels = 64L * 1024 * 1024;
 
@@ -39,21 +28,33 @@ TDitherMatrix::TDitherMatrix() {
     }
 }
 
+int ReadBmpInfo(BufferedFile& file, BmpInfo& info) {
+  uint8_t header[54];
+  if (const int rc = file.Seek(0); rc < 0) return rc;
+  if (const int rc = file.ReadExactly(header, sizeof header, ecBadGraphicsFormat); rc < 0) return rc;
+  info.dataOffset = Le32(header + 10);
+  info.infoSize = Le32(header + 14);
+  info.width = static_cast<int32_t>(Le32(header + 18));
+  info.height = static_cast<int32_t>(Le32(header + 22));
+  info.bitsPerPixel = Le16(header + 28);
+  info.compression = Le32(header + 30);
+  info.colours = Le32(header + 46);
+  if (header[0] != 'B' || header[1] != 'M' || info.infoSize < 40 || info.width <= 0 || info.height == 0 ||
+      info.height == INT32_MIN || info.compression != 0)
+    return ecBadGraphicsFormat;
+  return 0;
+}
+
 int ReadBmpAsRgb(const std::filesystem::path& path, RgbImage& image) {
   BufferedFile file;
   if (const int rc = file.Open(path); rc < 0) return rc;
-  uint8_t header[54];
-  if (const int rc = file.ReadExactly(header, sizeof header, ecBadGraphicsFormat); rc < 0) return rc;
-  const uint32_t dataOffset = Le32(header + 10);
-  const uint32_t infoSize = Le32(header + 14);
-  const int32_t width = static_cast<int32_t>(Le32(header + 18));
-  const int32_t rawHeight = static_cast<int32_t>(Le32(header + 22));
-  const unsigned bits = header[28] | header[29] << 8;
-  const uint32_t compression = Le32(header + 30);
-  uint32_t colours = Le32(header + 46);
-  if (header[0] != 'B' || header[1] != 'M' || infoSize < 40 || width <= 0 || rawHeight == 0 ||
-      rawHeight == INT32_MIN || compression != 0)
-    return ecBadGraphicsFormat;
+  BmpInfo bmp;
+  if (const int rc = ReadBmpInfo(file, bmp); rc < 0) return rc;
+  const uint32_t dataOffset = bmp.dataOffset;
+  const int32_t width = bmp.width;
+  const int32_t rawHeight = bmp.height;
+  const unsigned bits = bmp.bitsPerPixel;
+  uint32_t colours = bmp.colours;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return ecBadGraphicsFormat;
   const long height = rawHeight < 0 ? -static_cast<long>(rawHeight) : rawHeight;
   if (static_cast<long>(width) * height > kMaxPixels) return ecBadGraphicsFormat;
@@ -63,7 +64,7 @@ int ReadBmpAsRgb(const std::filesystem::path& path, RgbImage& image) {
   uint8_t palette[256][4] = {};
   if (bits <= 8) {
     if (colours == 0 || colours > (1u << bits)) colours = 1u << bits;
-    if (const int rc = file.Seek(14 + static_cast<long>(infoSize)); rc < 0) return rc;
+    if (const int rc = file.Seek(14 + static_cast<long>(bmp.infoSize)); rc < 0) return rc;
     if (const int rc = file.ReadExactly(palette, colours * 4, ecBadGraphicsFormat); rc < 0) return rc;
   }
   try {
@@ -114,15 +115,15 @@ int WriteMonoBmp(const std::filesystem::path& path, const TMonoBitmap& bitmap) {
   const uint32_t stride = ((static_cast<uint32_t>(bitmap.Width()) + 31) / 32) * 4;
   const uint32_t dataSize = stride * static_cast<uint32_t>(bitmap.Height());
   uint8_t header[62] = {'B', 'M'};
-  Put32(header + 2, 62 + dataSize);
-  Put32(header + 10, 62);
-  Put32(header + 14, 40);
-  Put32(header + 18, static_cast<uint32_t>(bitmap.Width()));
-  Put32(header + 22, static_cast<uint32_t>(bitmap.Height()));
-  Put16(header + 26, 1);
-  Put16(header + 28, 1);
-  Put32(header + 34, dataSize);
-  Put32(header + 46, 2);
+  PutLe32(header + 2, 62 + dataSize);
+  PutLe32(header + 10, 62);
+  PutLe32(header + 14, 40);
+  PutLe32(header + 18, static_cast<uint32_t>(bitmap.Width()));
+  PutLe32(header + 22, static_cast<uint32_t>(bitmap.Height()));
+  PutLe16(header + 26, 1);
+  PutLe16(header + 28, 1);
+  PutLe32(header + 34, dataSize);
+  PutLe32(header + 46, 2);
   // Palette: index 0 black, index 1 white.
   std::memset(header + 58, 0xFF, 3);
   std::FILE* f = std::fopen(path.c_str(), "wb");

@@ -21,6 +21,22 @@ class TDitherMatrix {
   uint8_t t_[16][16];
 };
 
+class BufferedFile;
+
+// The fields of a BMP file's 14-byte file header and 40-byte information header.
+struct BmpInfo {
+  uint32_t dataOffset = 0;   // where the pixel rows start
+  uint32_t infoSize = 0;     // the palette follows the information header
+  int32_t width = 0;
+  int32_t height = 0;        // negative for rows stored top-down
+  unsigned bitsPerPixel = 0;
+  uint32_t compression = 0;
+  uint32_t colours = 0;
+};
+// Reads both headers from the start of the file: -8002 unless it is an uncompressed BMP
+// with a sensible size, or a file error.
+int ReadBmpInfo(BufferedFile& file, BmpInfo& info);
+
 // An image of 8-bit RGB pixels, top row first.
 struct RgbImage {
   int width = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fax_document/byte_order.h"
 #include "serial/errors/error_codes.h"
 
 namespace ql {
@@ -12,8 +13,6 @@ constexpr int kPcxHeaderSize = 128;
 constexpr uint32_t kDcxMagic = 987654321;
 constexpr size_t kDcxMaxPages = 1024;
 
-unsigned Le16(const uint8_t* p) { return static_cast<unsigned>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "fax_document/byte_order.h"
 #include "fax_document/t4_code_tree.h"
 #include "platform/message_pump.h"
 #include "serial/errors/error_codes.h"
@@ -56,18 +57,6 @@ class LineWriter {
   unsigned base_ = 0;
   uint64_t word_ = 0;
 };
-
-bool AllZero(const uint8_t* data, unsigned length) {
-  unsigned i = 0;
-  for (; i + 8 <= length; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, data + i, 8);
-    if (word != 0) return false;
-  }
-  for (; i < length; ++i)
-    if (data[i] != 0) return false;
-  return true;
-}
 
 // Reads the page bits first bit first, holding up to 64 of them in a register so that
 // looking at the next code costs no memory access. The data must be followed by
@@ -261,7 +250,7 @@ int UnpackerCore::FlushWhite(bool pageEnd) {
 
 int UnpackerCore::OutputLine(const uint8_t* line, unsigned length) {
   if (WhiteFrom != 0 && WhiteTo != 0) {
-    if (AllZero(line, length)) {
+    if (AllZeroBytes(line, length)) {
       ++WhiteCount;
       return 0;
     }

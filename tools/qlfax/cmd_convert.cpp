@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <map>
+#include <utility>
 
 #include "fax_document/fax_converter.h"
 #include "platform/text.h"
@@ -40,45 +41,36 @@ bool TypeOf(const std::string& name, ql::TInputDocumentType& type) {
 }
 
 int Run(std::vector<std::string>& args) {
-  std::string out, typeName, margin, topMargin, linesPerPage, tabStop, station;
-  const bool gotOut = qlfax::TakeOption(args, "-o", out) || qlfax::TakeOption(args, "--output", out);
-  (void)gotOut;
+  std::string out, typeName, station;
+  if (!qlfax::TakeOption(args, "-o", out)) qlfax::TakeOption(args, "--output", out);
   qlfax::TakeOption(args, "--type", typeName);
-  qlfax::TakeOption(args, "--margin", margin);
-  qlfax::TakeOption(args, "--top-margin", topMargin);
-  qlfax::TakeOption(args, "--lines-per-page", linesPerPage);
-  qlfax::TakeOption(args, "--tab-stop", tabStop);
   qlfax::TakeOption(args, "--station", station);
+  ql::TFaxConverter converter;
+  // The numeric options and the property each one sets.
+  const std::pair<const char*, void (ql::TFaxConverter::*)(unsigned)> numeric[] = {
+      {"--margin", &ql::TFaxConverter::SetLeftMargin},
+      {"--top-margin", &ql::TFaxConverter::SetTopMargin},
+      {"--lines-per-page", &ql::TFaxConverter::SetLinesPerPage},
+      {"--tab-stop", &ql::TFaxConverter::SetTabStop}};
+  for (const auto& [option, setter] : numeric) {
+    std::string text;
+    if (!qlfax::TakeOption(args, option, text)) continue;
+    unsigned value = 0;
+    if (!ParseCount(text, value)) return qlfax::Fail(kCommand, std::string("bad ") + option + " '" + text + "'", 2);
+    (converter.*setter)(value);
+  }
   const bool fine = qlfax::TakeFlag(args, "--fine");
   const bool wide = qlfax::TakeFlag(args, "--wide");
   const bool smallFont = qlfax::TakeFlag(args, "--small-font");
   if (args.size() != 1) return qlfax::Fail(kCommand, "expected one input document", 2);
   const std::string input = args[0];
 
-  ql::TFaxConverter converter;
   ql::TInputDocumentType type = ql::idNone;
   const std::string extension = std::filesystem::path(input).extension().string();
   if (!TypeOf(typeName.empty() ? (extension.empty() ? "TXT" : extension.substr(1)) : typeName, type))
     return qlfax::Fail(kCommand, "unknown document type '" + (typeName.empty() ? extension : typeName) +
                                      "' (use --type text, tiff, pcx, dcx or bmp)", 2);
   converter.SetInputDocumentType(type);
-  unsigned value = 0;
-  if (!margin.empty()) {
-    if (!ParseCount(margin, value)) return qlfax::Fail(kCommand, "bad --margin '" + margin + "'", 2);
-    converter.SetLeftMargin(value);
-  }
-  if (!topMargin.empty()) {
-    if (!ParseCount(topMargin, value)) return qlfax::Fail(kCommand, "bad --top-margin '" + topMargin + "'", 2);
-    converter.SetTopMargin(value);
-  }
-  if (!linesPerPage.empty()) {
-    if (!ParseCount(linesPerPage, value)) return qlfax::Fail(kCommand, "bad --lines-per-page '" + linesPerPage + "'", 2);
-    converter.SetLinesPerPage(value);
-  }
-  if (!tabStop.empty()) {
-    if (!ParseCount(tabStop, value)) return qlfax::Fail(kCommand, "bad --tab-stop '" + tabStop + "'", 2);
-    converter.SetTabStop(value);
-  }
   converter.SetResolution(fine ? ql::frHigh : ql::frNormal);
   converter.SetWidth(wide ? ql::fwWide : ql::fwNormal);
   converter.SetFontType(smallFont ? ql::ffSmall : ql::ffStandard);
