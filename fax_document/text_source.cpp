@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fax_document/cp437.h"
 #include "fax_document/file_errors.h"
 #include "serial/errors/error_codes.h"
 
 namespace ql {
+namespace {
+
+// A file line keeps enough bytes for 144 characters in UTF-8.
+constexpr size_t kMaxLineBytes = 4 * kMaxTextLine;
+
+}  // namespace
 
 TextSource::TextSource() = default;
 
@@ -65,7 +72,7 @@ int TextSource::ReadFileLine(std::string& line) {
       if (next != '\n' && next != EOF) std::ungetc(next, file_);
       break;
     }
-    if (line.size() < kMaxTextLine) line.push_back(static_cast<char>(c));
+    if (line.size() < kMaxLineBytes) line.push_back(static_cast<char>(c));
   }
   if (std::ferror(file_)) return LastFileErrorCode();
   return 0;
@@ -117,6 +124,7 @@ int TextSource::ReadLine(ConverterCore& core, uint8_t* buffer, unsigned& length,
       line.resize(ff);
     }
     glyphRow_ = 1;
+    Utf8ToCp437(line, line);  // text written in UTF-8 is drawn with the same glyphs
     current_ = ExpandTabs(line);
     const unsigned fit = core.PageWidth / m.CellWidth;
     const unsigned margin = core.LeftMargin / m.CellWidth;

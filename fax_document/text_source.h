@@ -1,6 +1,6 @@
 #pragma once
-// The text line source: draws a plain text file (code page 437) with the fax font, one
-// raster line per call. Every text line becomes cell-height raster lines. Pages break
+// The text line source: draws a plain text file (code page 437, or UTF-8) with the fax
+// font, one raster line per call. Every text line becomes cell-height raster lines. Pages break
 // after LinesPerPage text lines and at form feeds.
 
 #include <cstdio>

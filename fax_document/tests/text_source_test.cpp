@@ -2,6 +2,8 @@
 
 #include "fax_document/text_source.h"
 
+#include "fax_document/cp437.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -148,6 +150,19 @@ TEST(TextSourceTest, FontLayoutAndDrawing) {
   const std::vector<uint8_t> wrongSize(100, 0);
   EXPECT_EQ(font.LoadFrom(wrongSize.data(), wrongSize.size(), 48, false), ecFontFileNotFound);
   EXPECT_FALSE(font.Loaded());
+}
+
+TEST(TextSourceTest, Utf8TextIsDrawnInCodePage437) {
+  std::string out = "unchanged";
+  EXPECT_TRUE(Utf8ToCp437("caf\xC3\xA9 \xC2\xA3" "5 \xE2\x94\x80 \xE2\x82\xAC", out));
+  EXPECT_EQ(out, "caf\x82 \x9C" "5 \xC4 ?");  // the euro sign is not in the code page
+  out = "unchanged";
+  EXPECT_FALSE(Utf8ToCp437("plain ascii", out));
+  EXPECT_FALSE(Utf8ToCp437("\xC4\xC4\xC4 box in code page 437", out));
+  EXPECT_FALSE(Utf8ToCp437("\xC0\x80 overlong", out));
+  EXPECT_EQ(out, "unchanged");
+  for (int code = 1; code < 256; ++code)
+    if (code != 32 && code != 255) EXPECT_NE(Cp437ToUnicode(static_cast<uint8_t>(code)), 0u) << code;
 }
 
 TEST(TextSourceTest, MissingFileGivesItsError) {

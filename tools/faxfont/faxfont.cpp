@@ -21,7 +21,7 @@
 #include <fstream>
 #include <vector>
 
-#include "tools/faxfont/cp437.h"
+#include "fax_document/cp437.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ bool DrawFont(FT_Library library, const char* path, const CellLayout& layout, st
   const int left = (layout.width - 2 * sourceWidth) / 2;
   int missing = 0;
   for (int code = 0; code < 256; ++code) {
-    const char32_t c = faxfont::Cp437ToUnicode(static_cast<unsigned char>(code));
+    const char32_t c = ql::Cp437ToUnicode(static_cast<unsigned char>(code));
     if (c == 0) continue;
     const FT_UInt index = FT_Get_Char_Index(face, c);
     if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_MONOCHROME | FT_LOAD_TARGET_MONO) != 0) {
