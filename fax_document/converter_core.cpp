@@ -130,6 +130,9 @@ int ConverterCore::ConvertToFile(const std::filesystem::path& input, const std::
   const std::string extension = source_ ? source_->DefaultExtension() : std::string();
   const auto inputName = ResolveInputName(input, extension);
   const auto outputName = ResolveOutputName(inputName, output);
+  // Writing over the document being read would destroy it.
+  std::error_code ec;
+  if (std::filesystem::equivalent(inputName, outputName, ec)) return ecBadArgument;
   ApfWriter writer;
   if (const int rc = writer.Create(outputName); rc < 0) return rc;
   const ConverterSink toFile = [&](const uint8_t* data, unsigned length, bool endOfPage, bool) {

@@ -87,6 +87,7 @@ std::unique_ptr<ConverterCore> TFaxConverter::MakeCore(const TMonoBitmap* bitmap
 }
 
 void TFaxConverter::ConvertToFile() {
+  if (documentFile_.empty() && Check(ecFileNotFound) < 0) return;
   auto core = MakeCore(nullptr);
   if (core) Check(core->ConvertToFile(documentFile_, outFileName_));
 }

@@ -12,6 +12,7 @@
 #include "fax_document/fax_file_ops.h"
 #include "fax_document/fax_unpacker.h"
 #include "fax_document/reference/sample_rasters.h"
+#include "fax_document/text_source.h"
 #include "fax_document/tests/test_pages.h"
 #include "serial/errors/error_codes.h"
 #include "tests/support/temp_dir.h"
@@ -85,6 +86,11 @@ TEST(ConverterCoreTest, AbortAndFailuresLeaveNoFile) {
   ConverterCore none(std::make_unique<BitmapSource>(nullptr));
   EXPECT_EQ(none.ConvertToFile("x", dir / "N.APF"), ecBadArgument);
   EXPECT_FALSE(std::filesystem::exists(dir / "N.APF"));
+  // The output may not be the input itself.
+  testing::WriteBytes(dir / "SELF.TXT", {'x'});
+  ConverterCore self(std::make_unique<TextSource>());
+  EXPECT_EQ(self.ConvertToFile(dir / "SELF.TXT", dir / "SELF.TXT"), ecBadArgument);
+  EXPECT_EQ(testing::ReadBytes(dir / "SELF.TXT"), std::vector<uint8_t>{'x'});
   // A folder that does not exist cannot take the file.
   ConverterCore core(std::make_unique<BitmapSource>(&bitmap));
   EXPECT_EQ(core.ConvertToFile("x", dir / "no" / "A.APF"), ecFileNotFound);
