@@ -83,7 +83,7 @@ void ExpectPicture(const Raster& decoded, const Raster& picture, int width) {
 }
 
 // A small TIFF built by hand: one image, uncompressed rows, chosen fields.
-struct TiffSpec {
+struct TiffLayout {
   bool motorola = false;
   uint16_t bitsPerSample = 1;
   uint16_t photometric = 0;
@@ -92,21 +92,21 @@ struct TiffSpec {
   uint32_t lyingHeight = 0;  // an image length larger than the data
 };
 
-Bytes MakeTiff(const Raster& rows, int width, const TiffSpec& spec) {
+Bytes MakeTiff(const Raster& rows, int width, const TiffLayout& layout) {
   const uint32_t rowBytes = static_cast<uint32_t>((width + 7) / 8);
   const uint32_t height = static_cast<uint32_t>(rows.size());
-  const uint32_t perStrip = spec.rowsPerStrip ? spec.rowsPerStrip : height;
+  const uint32_t perStrip = layout.rowsPerStrip ? layout.rowsPerStrip : height;
   const uint32_t strips = (height + perStrip - 1) / perStrip;
   Bytes out;
   const auto put16 = [&](uint32_t v) {
-    if (spec.motorola) out.insert(out.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+    if (layout.motorola) out.insert(out.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
     else out.insert(out.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
   };
   const auto put32 = [&](uint32_t v) {
-    if (spec.motorola) { put16(v >> 16); put16(v & 0xFFFF); }
+    if (layout.motorola) { put16(v >> 16); put16(v & 0xFFFF); }
     else { put16(v & 0xFFFF); put16(v >> 16); }
   };
-  out.insert(out.end(), spec.motorola ? std::initializer_list<uint8_t>{'M', 'M'} : std::initializer_list<uint8_t>{'I', 'I'});
+  out.insert(out.end(), layout.motorola ? std::initializer_list<uint8_t>{'M', 'M'} : std::initializer_list<uint8_t>{'I', 'I'});
   put16(42);
   put32(0);  // directory offset, patched below
   // Pixel data first, then the strip tables, then the directory.
@@ -115,7 +115,7 @@ Bytes MakeTiff(const Raster& rows, int width, const TiffSpec& spec) {
     offsets.push_back(static_cast<uint32_t>(out.size()));
     uint32_t n = 0;
     for (uint32_t y = s * perStrip; y < std::min(height, (s + 1) * perStrip); ++y, ++n)
-      for (uint32_t i = 0; i < rowBytes; ++i) out.push_back(spec.photometric == 1 ? ~rows[y][i] : rows[y][i]);
+      for (uint32_t i = 0; i < rowBytes; ++i) out.push_back(layout.photometric == 1 ? ~rows[y][i] : rows[y][i]);
     counts.push_back(n * rowBytes);
   }
   const uint32_t offsetTable = static_cast<uint32_t>(out.size());
@@ -125,8 +125,8 @@ Bytes MakeTiff(const Raster& rows, int width, const TiffSpec& spec) {
   const uint32_t ifd = static_cast<uint32_t>(out.size());
   struct Entry { uint16_t tag, type; uint32_t count, value; };
   const std::vector<Entry> entries = {
-      {256, 4, 1, static_cast<uint32_t>(width)}, {257, 4, 1, spec.lyingHeight ? spec.lyingHeight : height}, {258, 3, 1, spec.bitsPerSample},
-      {259, 3, 1, 1}, {262, 3, 1, spec.photometric},
+      {256, 4, 1, static_cast<uint32_t>(width)}, {257, 4, 1, layout.lyingHeight ? layout.lyingHeight : height}, {258, 3, 1, layout.bitsPerSample},
+      {259, 3, 1, 1}, {262, 3, 1, layout.photometric},
       {273, 4, strips, strips == 1 ? offsets[0] : offsetTable}, {278, 4, 1, perStrip},
       {279, 4, strips, strips == 1 ? counts[0] : countTable}};
   put16(static_cast<uint32_t>(entries.size()));
@@ -138,9 +138,9 @@ Bytes MakeTiff(const Raster& rows, int width, const TiffSpec& spec) {
     else put32(e.value);
   }
   put32(0);
-  const uint32_t where = spec.ifdOffsetOverride ? spec.ifdOffsetOverride : ifd;
+  const uint32_t where = layout.ifdOffsetOverride ? layout.ifdOffsetOverride : ifd;
   Bytes fixed = out;
-  if (spec.motorola) for (int i = 0; i < 4; ++i) fixed[4 + i] = static_cast<uint8_t>(where >> (24 - 8 * i));
+  if (layout.motorola) for (int i = 0; i < 4; ++i) fixed[4 + i] = static_cast<uint8_t>(where >> (24 - 8 * i));
   else for (int i = 0; i < 4; ++i) fixed[4 + i] = static_cast<uint8_t>(where >> (8 * i));
   return fixed;
 }
@@ -149,8 +149,8 @@ TEST(TiffReader, VariantsOfOneImageGiveTheSameFax) {
   TempDir dir;
   const Raster picture = Picture(1000, 50, 21);
   std::vector<Raster> pages;
-  for (const TiffSpec& spec : {TiffSpec{}, TiffSpec{true}, TiffSpec{false, 1, 1}, TiffSpec{true, 1, 1, 7}}) {
-    testing::WriteBytes(dir / "A.TIF", MakeTiff(picture, 1000, spec));
+  for (const TiffLayout& layout : {TiffLayout{}, TiffLayout{true}, TiffLayout{false, 1, 1}, TiffLayout{true, 1, 1, 7}}) {
+    testing::WriteBytes(dir / "A.TIF", MakeTiff(picture, 1000, layout));
     ASSERT_EQ(ConvertAndDecode(std::make_unique<TiffSource>(), dir / "A", dir / "A.APF", pages), 0);
     ASSERT_EQ(pages.size(), 1u);
     ExpectPicture(pages[0], picture, 1000);
@@ -175,11 +175,11 @@ TEST(TiffReader, UnsupportedAndBrokenFilesFail) {
     EXPECT_FALSE(std::filesystem::exists(dir / "B.APF"));
     return rc;
   };
-  EXPECT_EQ(convert(MakeTiff(picture, 64, TiffSpec{false, 4})), ecBadGraphicsFormat);
-  EXPECT_EQ(convert(MakeTiff(picture, 64, TiffSpec{false, 1, 0, 0, 100000})), ecBadGraphicsFormat);
+  EXPECT_EQ(convert(MakeTiff(picture, 64, TiffLayout{false, 4})), ecBadGraphicsFormat);
+  EXPECT_EQ(convert(MakeTiff(picture, 64, TiffLayout{false, 1, 0, 0, 100000})), ecBadGraphicsFormat);
   EXPECT_EQ(convert(Bytes{'X', 'X', 42, 0, 8, 0, 0, 0}), ecBadGraphicsFormat);
   EXPECT_EQ(convert(Bytes{'I', 'I'}), ecBadGraphicsFormat);
-  EXPECT_EQ(convert(MakeTiff(picture, 64, TiffSpec{false, 1, 0, 0, 0, 5000})), ecDeviceReadError);
+  EXPECT_EQ(convert(MakeTiff(picture, 64, TiffLayout{false, 1, 0, 0, 0, 5000})), ecDeviceReadError);
 }
 
 TEST(PcxReader, NetpbmPcxAndThreePageDcx) {
