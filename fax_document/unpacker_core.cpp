@@ -168,7 +168,8 @@ int UnpackerCore::ReadPageData(ApfReader& reader, const ApfPageHeader& header, s
     std::vector<uint8_t> raw;
     const size_t wanted = static_cast<size_t>(header.DataLength) + (header.LineRecords() ? kApfMaxRecord + 2 : 0);
     while (raw.size() < wanted) {
-      const size_t chunk = std::min<size_t>(wanted - raw.size(), 1 << 20);
+      // Grow as the data turns up, so a DataLength that lies costs no large allocation.
+      const size_t chunk = std::min(wanted - raw.size(), std::max<size_t>(raw.size(), 64 * 1024));
       const size_t old = raw.size();
       raw.resize(old + chunk);
       const int got = reader.ReadBlock(raw.data() + old, chunk);
