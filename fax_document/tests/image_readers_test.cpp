@@ -5,7 +5,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <random>
 
 #include "fax_document/bmp_source.h"
 #include "fax_document/dither.h"
@@ -325,6 +327,47 @@ TEST(Dither, MatrixFirstRow) {
   for (int j = 0; j < 16; ++j) EXPECT_EQ(matrix.Threshold(0, static_cast<unsigned>(j)), expected[j]) << j;
   for (unsigned i = 0; i < 16; ++i)
     for (unsigned j = 0; j < 16; ++j) EXPECT_LE(matrix.Threshold(i, j), 124);
+}
+
+}  // namespace
+}  // namespace ql
+
+namespace ql {
+namespace {
+
+// Random and cut-down files for every reader: each conversion ends with success or an
+// error code, and a failed one leaves no output file.
+TEST(ReadersOnBadInput, RandomAndTruncatedFilesFailCleanly) {
+  TempDir dir;
+  std::mt19937 random(5);
+  const auto makers = std::vector<std::function<std::unique_ptr<LineSource>()>>{
+      [] { return std::make_unique<TiffSource>(); }, [] { return std::make_unique<PcxSource>(); },
+      [] { return std::make_unique<DcxSource>(); }, [] { return std::make_unique<BmpSource>(); }};
+  // Valid starts for each format, so that cuts and flipped bytes reach past the header checks.
+  const Raster picture = Picture(64, 8, 50);
+  std::vector<Bytes> seeds = {MakeTiff(picture, 64, TiffLayout{}), {}, {}, {}};
+  seeds[1] = Bytes(128, 0);
+  seeds[1][0] = 10, seeds[1][1] = 5, seeds[1][2] = 1, seeds[1][3] = 1, seeds[1][8] = 63, seeds[1][10] = 7;
+  seeds[1][65] = 1, seeds[1][66] = 8;
+  for (int i = 0; i < 64; ++i) seeds[1].push_back(static_cast<uint8_t>(i % 3 ? 0x55 : 0xC3));
+  seeds[2] = {0xB1, 0x68, 0xDE, 0x3A, 12, 0, 0, 0, 0, 0, 0, 0};
+  seeds[2].insert(seeds[2].end(), seeds[1].begin(), seeds[1].end());
+  seeds[3] = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0, 40, 0, 0, 0, 16, 0, 0, 0, 4, 0, 0, 0, 1, 0, 1, 0};
+  seeds[3].resize(62 + 16, 0x0F);
+  for (size_t kind = 0; kind < makers.size(); ++kind) {
+    for (int round = 0; round < 60; ++round) {
+      Bytes file = seeds[kind];
+      if (round % 3 == 0) file.resize(random() % (file.size() + 1));
+      else for (int k = 0; k < 4; ++k) if (!file.empty()) file[random() % file.size()] = static_cast<uint8_t>(random());
+      if (round % 7 == 0) for (auto& b : file) b = static_cast<uint8_t>(random());
+      testing::WriteBytes(dir / "IN.X", file);
+      ConverterCore core(makers[kind]());
+      core.SetStatus([](ConverterCore& c, int, long, long) { return c.LineNumber > 5000; });
+      const int rc = core.ConvertToFile(dir / "IN.X", dir / "OUT.APF");
+      EXPECT_EQ(rc < 0, !std::filesystem::exists(dir / "OUT.APF")) << "kind " << kind << " round " << round;
+      std::filesystem::remove(dir / "OUT.APF");
+    }
+  }
 }
 
 }  // namespace

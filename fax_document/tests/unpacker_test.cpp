@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "fax_document/apf_file.h"
 #include "fax_document/reference/sample_rasters.h"
 #include "fax_document/t4_bit_writer.h"
@@ -189,6 +191,38 @@ TEST(Unpacker, BadFilesFailWithTheirCodes) {
   file.resize(file.size() - 20);
   testing::WriteBytes(dir / "PLAIN.APF", file);
   EXPECT_EQ(core.UnpackPage(dir / "PLAIN.APF", 1), ecFaxBadFormat);
+}
+
+}  // namespace
+}  // namespace ql
+
+namespace ql {
+namespace {
+
+// Random page data in both page forms decodes without harm: success or a file error.
+TEST(Unpacker, RandomPageDataIsHarmless) {
+  TempDir dir;
+  std::mt19937 random(9);
+  for (int round = 0; round < 40; ++round) {
+    std::vector<uint8_t> data(random() % 3000);
+    for (auto& b : data) b = static_cast<uint8_t>(random() % 4 == 0 ? random() : 0x80 >> (random() % 8));
+    std::vector<uint8_t> file(kApfFileHeaderSize + kApfPageHeaderSize, 0);
+    ApfFileHeader header;
+    header.PageCount = 1;
+    header.Encode(file.data());
+    ApfPageHeader page;
+    page.DataLength = static_cast<uint32_t>(round % 5 == 0 ? data.size() * 3 : data.size());
+    page.PageFlags = static_cast<uint16_t>(round % 2 ? PageLineRecords : 0);
+    page.Encode(file.data() + kApfFileHeaderSize);
+    file.insert(file.end(), data.begin(), data.end());
+    testing::WriteBytes(dir / "R.APF", file);
+    UnpackerCore core;
+    core.SetWhitespace(3, 1);
+    TMonoBitmap bitmap;
+    const int rc = core.UnpackPageToBitmap(dir / "R.APF", 1, true, bitmap);
+    EXPECT_TRUE(rc == 0 || rc == ecReadBeyondEnd || rc == ecFaxBadFormat) << rc;
+    if (rc < 0) EXPECT_TRUE(bitmap.Empty());
+  }
 }
 
 }  // namespace
