@@ -1,0 +1,1 @@
+#include "serial/dispatcher/tests/port_fixture.h"
