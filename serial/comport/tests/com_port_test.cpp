@@ -202,6 +202,7 @@ TEST_F(ComPortTest, AwaitStringMatchesAcrossFalseStartsAndTimesOut) {
   cp.SetComNumber(1);
   std::string waited;
   cp.OnWaitChar = [&](TCustomComPort&, char c) { waited += c; };
+  cp.SetTriggerLength(0);  // no data-available events: nobody pumps them here
   cp.SetOpen(true);
   EXPECT_TRUE(cp.AwaitString("", 1, false, false));
   com1.Send("OOK");

@@ -26,10 +26,20 @@ std::mutex gMutex;
 std::vector<Call> gCalls;
 std::function<std::string(char who, uint32_t msg, uintptr_t wParam)> gAction;
 
+void SetAction(std::function<std::string(char, uint32_t, uintptr_t)> action) {
+  std::lock_guard lock(gMutex);
+  gAction = std::move(action);
+}
+
 template <char Who>
 void Handler(uintptr_t window, uint32_t msg, uintptr_t wParam, intptr_t lParam) {
   EXPECT_EQ(window, 0u);
-  const std::string read = gAction ? gAction(Who, msg, wParam) : std::string();
+  std::function<std::string(char, uint32_t, uintptr_t)> action;
+  {
+    std::lock_guard lock(gMutex);
+    action = gAction;
+  }
+  const std::string read = action ? action(Who, msg, wParam) : std::string();
   std::lock_guard lock(gMutex);
   gCalls.push_back({Who, msg, wParam, lParam, read});
 }
@@ -44,7 +54,7 @@ class NotificationTest : public testing::PortTest {
   }
   void TearDown() override {
     PortTest::TearDown();
-    gAction = nullptr;
+    SetAction(nullptr);
   }
   std::vector<Call> Calls() {
     std::lock_guard lock(gMutex);
@@ -67,7 +77,7 @@ TEST_F(NotificationTest, HandlersPeekSoEachSeesTheSameBytes) {
   Open();
   ASSERT_EQ(SetPortFlags(port, 0), 0);  // peek during notifications
   ASSERT_EQ(SetAvailThreshold(port, 1), 0);
-  gAction = [this](char, uint32_t, uintptr_t) { return Read(3); };
+  SetAction([this](char, uint32_t, uintptr_t) { return Read(3); });
   ASSERT_EQ(AttachHandler(port, 0, Handler<'A'>, true), 0);
   ASSERT_EQ(AttachHandler(port, 0, Handler<'B'>, true), 0);
   pty.Send("hello");
@@ -85,7 +95,7 @@ TEST_F(NotificationTest, HandlersPeekSoEachSeesTheSameBytes) {
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   EXPECT_EQ(CallCount(), 2u);  // bytes left unread are not announced again on their own
 
-  gAction = [this](char, uint32_t, uintptr_t) { return Read(10); };
+  SetAction([this](char, uint32_t, uintptr_t) { return Read(10); });
   pty.Send("!");
   ASSERT_TRUE(WaitUntil([&] { return CallCount() == 4; }));
   calls = Calls();
@@ -100,10 +110,10 @@ TEST_F(NotificationTest, TimerTriggerFiresAndRearmsWithItsInterval) {
   const int timer = NewTimerTrigger(port);
   ASSERT_EQ(timer, 2);
   std::atomic<int> fired{0};
-  gAction = [&](char, uint32_t msg, uintptr_t wParam) {
+  SetAction([&](char, uint32_t msg, uintptr_t wParam) {
     if ((msg & 0xFFFF) == kMsgTriggerTimer && int(wParam) == timer && ++fired < 3) ArmTimerTrigger(port, timer, 0, true);
     return std::string();
-  };
+  });
   ASSERT_EQ(AttachHandler(port, 0, Handler<'T'>, true), 0);
   const int32_t start = MillisecondClock();
   ASSERT_EQ(ArmTimerTrigger(port, timer, 2, true), 0);
@@ -178,10 +188,10 @@ TEST_F(NotificationTest, ClosingFromAHandlerSkipsTheRestAndEndsThePort) {
   Open();
   ASSERT_EQ(SetAvailThreshold(port, 1), 0);
   std::atomic<int> closeResult{1};
-  gAction = [&](char who, uint32_t, uintptr_t) {
+  SetAction([&](char who, uint32_t, uintptr_t) {
     if (who == 'B') closeResult = ClosePort(port);
     return std::string();
-  };
+  });
   ASSERT_EQ(AttachHandler(port, 0, Handler<'A'>, true), 0);
   ASSERT_EQ(AttachHandler(port, 0, Handler<'B'>, true), 0);
   pty.Send("bye");
@@ -200,19 +210,19 @@ TEST_F(NotificationTest, ClosingFromAHandlerSkipsTheRestAndEndsThePort) {
 TEST_F(NotificationTest, DetachingInsideItsOwnNotificationTakesEffectAtOnce) {
   Open();
   ASSERT_EQ(SetAvailThreshold(port, 1), 0);
-  gAction = [&](char who, uint32_t, uintptr_t) {
+  SetAction([&](char who, uint32_t, uintptr_t) {
     if (who == 'A') {
       EXPECT_EQ(DetachHandler(port, 0, Handler<'A'>), 0);
     }
     if (who == 'B') throw std::runtime_error("a faulty handler");  // must not reach the dispatcher
     return std::string();
-  };
+  });
   ASSERT_EQ(AttachHandler(port, 0, Handler<'B'>, true), 0);
   ASSERT_EQ(AttachHandler(port, 0, Handler<'A'>, true), 0);
   pty.Send("1");
   ASSERT_TRUE(WaitUntil([&] { return CallCount() == 1; }));  // B threw before recording
   EXPECT_EQ(Calls()[0].who, 'A');
-  gAction = [&](char, uint32_t, uintptr_t) { return Read(5); };
+  SetAction([&](char, uint32_t, uintptr_t) { return Read(5); });
   pty.Send("2");
   ASSERT_TRUE(WaitUntil([&] { return CallCount() == 2; }));
   EXPECT_EQ(Calls()[1].who, 'B');
@@ -236,13 +246,13 @@ TEST_F(NotificationTest, SuspendedNotificationsStillCollectData) {
 TEST_F(NotificationTest, ATriggerMadeUnderTheNotifiedHandleStopsTheWalk) {
   Open();
   const int timer = NewTimerTrigger(port);
-  gAction = [&](char who, uint32_t, uintptr_t wParam) {
+  SetAction([&](char who, uint32_t, uintptr_t wParam) {
     if (who == 'B') {
       DropTrigger(port, int(wParam));
       EXPECT_EQ(NewTimerTrigger(port), timer);  // the same handle, now another trigger
     }
     return std::string();
-  };
+  });
   ASSERT_EQ(AttachHandler(port, 0, Handler<'A'>, true), 0);
   ASSERT_EQ(AttachHandler(port, 0, Handler<'B'>, true), 0);
   ASSERT_EQ(ArmTimerTrigger(port, timer, 1, true), 0);
