@@ -165,119 +165,92 @@ int PortDeviceHandle(int port) {
 
 // ---- trace and dispatch log ----
 
-int TraceStart(int port, int entries) {
+namespace {
+
+// The trace and the log are driven alike; these serve both through the record member.
+template <typename Buffer>
+using RecordMember = std::unique_ptr<Buffer> TPortRecord::*;
+
+template <typename Buffer>
+int RecordStart(int port, RecordMember<Buffer> member, int size, int maxSize) {
   return UnderLock(port, [&](TPortRecord& p) {
-    if (p.trace) {
-      p.trace->Clear();
+    auto& record = p.*member;
+    if (record) {
+      record->Clear();
     } else {
-      if (entries > kMaxTraceEntries || entries < 0) return ecBadArgument;
+      if (size > maxSize || size < 0) return ecBadArgument;
       try {
-        p.trace = std::make_unique<TTraceBuffer>(entries);
+        record = std::make_unique<Buffer>(size);
       } catch (const std::bad_alloc&) {
         return ecOutOfMemory;
       }
     }
-    p.trace->capture = true;
+    record->capture = true;
     return 0;
   });
 }
 
-int TracePause(int port) {
-  return UnderLock(port, [](TPortRecord& p) {
-    if (p.trace) p.trace->capture = false;
-    return 0;
-  });
-}
-
-int TraceResume(int port) {
-  return UnderLock(port, [](TPortRecord& p) {
-    if (p.trace) p.trace->capture = true;
-    return 0;
-  });
-}
-
-int TraceClear(int port) {
-  return UnderLock(port, [](TPortRecord& p) {
-    if (p.trace) p.trace->Clear();
-    return 0;
-  });
-}
-
-int TraceStop(int port) {
-  return UnderLock(port, [](TPortRecord& p) {
-    p.trace.reset();
-    return 0;
-  });
-}
-
-int TraceDump(int port, const std::string& fileName, bool append, bool hex) {
+template <typename Buffer, typename Op>
+int RecordDo(int port, RecordMember<Buffer> member, Op op) {
   return UnderLock(port, [&](TPortRecord& p) {
-    if (!p.trace) return 0;
-    p.trace->capture = false;
+    if (p.*member) op(p.*member);
+    return 0;
+  });
+}
+
+template <typename Buffer>
+int RecordCapture(int port, RecordMember<Buffer> member, bool on) {
+  return RecordDo(port, member, [on](std::unique_ptr<Buffer>& r) { r->capture = on; });
+}
+
+template <typename Buffer>
+int RecordClear(int port, RecordMember<Buffer> member) {
+  return RecordDo(port, member, [](std::unique_ptr<Buffer>& r) { r->Clear(); });
+}
+
+template <typename Buffer>
+int RecordStop(int port, RecordMember<Buffer> member) {
+  return RecordDo(port, member, [](std::unique_ptr<Buffer>& r) { r.reset(); });
+}
+
+// Writes the record to its file and frees it. An empty record leaves the file alone. A
+// log whose file cannot be written keeps its contents for another try.
+template <typename Buffer>
+int RecordDump(int port, RecordMember<Buffer> member, const std::string& fileName, bool append, bool hex,
+               bool keepOnError) {
+  return UnderLock(port, [&](TPortRecord& p) {
+    auto& record = p.*member;
+    if (!record) return 0;
+    record->capture = false;
     int result = 0;
-    if (!p.trace->Empty()) result = WriteDumpFile(fileName, p.trace->Render(hex), append);
-    p.trace.reset();
+    if (!record->Empty()) result = WriteDumpFile(fileName, record->Render(hex), append);
+    if (result < 0 && keepOnError) return result;
+    record.reset();
     return result;
   });
 }
 
-int LogStart(int port, int bytes) {
-  return UnderLock(port, [&](TPortRecord& p) {
-    if (p.log) {
-      p.log->Clear();
-    } else {
-      if (bytes > kMaxLogBytes || bytes < 0) return ecBadArgument;
-      try {
-        p.log = std::make_unique<TLogBuffer>(bytes);
-      } catch (const std::bad_alloc&) {
-        return ecOutOfMemory;
-      }
-    }
-    p.log->capture = true;
-    return 0;
-  });
+constexpr RecordMember<TTraceBuffer> kTrace = &TPortRecord::trace;
+constexpr RecordMember<TLogBuffer> kLog = &TPortRecord::log;
+
+}  // namespace
+
+int TraceStart(int port, int entries) { return RecordStart(port, kTrace, entries, kMaxTraceEntries); }
+int TracePause(int port) { return RecordCapture(port, kTrace, false); }
+int TraceResume(int port) { return RecordCapture(port, kTrace, true); }
+int TraceClear(int port) { return RecordClear(port, kTrace); }
+int TraceStop(int port) { return RecordStop(port, kTrace); }
+int TraceDump(int port, const std::string& fileName, bool append, bool hex) {
+  return RecordDump(port, kTrace, fileName, append, hex, false);
 }
 
-int LogPause(int port) {
-  return UnderLock(port, [](TPortRecord& p) {
-    if (p.log) p.log->capture = false;
-    return 0;
-  });
-}
-
-int LogResume(int port) {
-  return UnderLock(port, [](TPortRecord& p) {
-    if (p.log) p.log->capture = true;
-    return 0;
-  });
-}
-
-int LogClear(int port) {
-  return UnderLock(port, [](TPortRecord& p) {
-    if (p.log) p.log->Clear();
-    return 0;
-  });
-}
-
-int LogStop(int port) {
-  return UnderLock(port, [](TPortRecord& p) {
-    p.log.reset();
-    return 0;
-  });
-}
-
+int LogStart(int port, int bytes) { return RecordStart(port, kLog, bytes, kMaxLogBytes); }
+int LogPause(int port) { return RecordCapture(port, kLog, false); }
+int LogResume(int port) { return RecordCapture(port, kLog, true); }
+int LogClear(int port) { return RecordClear(port, kLog); }
+int LogStop(int port) { return RecordStop(port, kLog); }
 int LogDump(int port, const std::string& fileName, bool append, bool hex) {
-  return UnderLock(port, [&](TPortRecord& p) {
-    if (!p.log || p.log->Empty()) {
-      p.log.reset();
-      return 0;
-    }
-    p.log->capture = false;
-    const int result = WriteDumpFile(fileName, p.log->Render(hex), append);
-    if (result < 0) return result;  // the contents stay for another try
-    p.log.reset();
-    return 0;
-  });
+  return RecordDump(port, kLog, fileName, append, hex, true);
 }
 
 }  // namespace ql

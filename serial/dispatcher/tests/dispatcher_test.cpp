@@ -218,3 +218,26 @@ TEST_F(DispatcherTest, VanishedDeviceEndsQuietlyAndCanBeClosed) {
 
 }  // namespace
 }  // namespace ql
+
+namespace ql {
+namespace {
+
+TEST_F(DispatcherTest, AnAdoptedHandleIsUsedAsItStandsAndClosedWithThePort) {
+  const int fd = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  pty.CloseSlave();
+  ASSERT_EQ(OpenPortWithHandle(port, fd, "COM1", 4096, 4096, 8, 1, 0, 19200), 0);
+  EXPECT_EQ(PortDeviceHandle(port), fd);
+  ASSERT_EQ(WriteString(port, "adopted"), 0);
+  EXPECT_EQ(pty.Receive(7), "adopted");
+  pty.Send("back");
+  ASSERT_TRUE(WaitHeld(4));
+  EXPECT_EQ(ReadAll(), "back");
+  EXPECT_EQ(ClosePort(port), 0);
+  port = 0;
+  EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // the port closed the handle it was given
+  EXPECT_EQ(OpenPortWithHandle(port, -1, "COM1", 4096, 4096, 8, 1, 0, 19200), ecBadArgument);
+}
+
+}  // namespace
+}  // namespace ql
