@@ -66,6 +66,7 @@ struct TPortRecord final : DeviceOutput {
   int outWrite = 0;
   int outRead = 0;
   bool outFull = false;
+  uint32_t outDiscards = 0;  // counts discards, so a write in flight cannot move stale positions
 
   // Receive buffer.
   uint8_t rx[8192] = {};

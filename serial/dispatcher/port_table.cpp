@@ -228,6 +228,7 @@ void TPortRecord::DiscardOutput() {
   std::lock_guard guard(lock);
   outRead = outWrite = 0;
   outFull = false;
+  ++outDiscards;
 }
 
 void TPortRecord::AddLog(uint8_t type, uint8_t subtype, uint16_t data, const uint8_t* bytes, int length) {

@@ -134,6 +134,7 @@ void DiscardRing(TPortRecord& p) {
   std::lock_guard lock(p.lock);
   p.outRead = p.outWrite;
   p.outFull = false;
+  ++p.outDiscards;
 }
 
 // Writes the output ring to the device until it is empty. Returns false when a flush
@@ -142,10 +143,12 @@ bool WriteOutRing(TPortRecord& p) {
   for (;;) {
     if (p.terminate) return true;
     int from, length;
+    uint32_t discards;
     DeviceHandle device;
     {
       std::lock_guard lock(p.lock);
       device = p.device;
+      discards = p.outDiscards;
       if (!p.outFull && p.outRead == p.outWrite) return true;
       from = p.outRead;
       length = (p.outWrite > p.outRead ? p.outWrite : p.outSize) - p.outRead;
@@ -157,8 +160,10 @@ bool WriteOutRing(TPortRecord& p) {
     const ssize_t n = ::write(device, p.outRing.data() + from, static_cast<size_t>(length));
     if (n > 0) {
       std::lock_guard lock(p.lock);
-      p.outRead = (from + static_cast<int>(n)) % p.outSize;
-      p.outFull = false;
+      if (p.outDiscards == discards) {  // else the ring was emptied while we wrote
+        p.outRead = (from + static_cast<int>(n)) % p.outSize;
+        p.outFull = false;
+      }
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) {
