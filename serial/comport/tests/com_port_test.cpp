@@ -255,6 +255,24 @@ TEST_F(ComPortTest, EventsArriveOnTheOpeningThreadThroughTheHiddenWindow) {
   TCustomComPort::SetExceptionDisplay({});
 }
 
+TEST_F(ComPortTest, ClosingInsideAnEventFinishesAfterTheEvent) {
+  TComPort cp;
+  cp.SetComNumber(1);
+  int events = 0;
+  cp.OnTriggerAvail = [&](TCustomComPort& port, uint16_t) {
+    ++events;
+    port.SetOpen(false);
+  };
+  cp.SetOpen(true);
+  const int handle = cp.PortHandle();
+  com1.Send("NO CARRIER");
+  ASSERT_TRUE(PumpUntil([&] { return InUsed(handle) == ecBadHandle; }));
+  EXPECT_EQ(events, 1);
+  EXPECT_FALSE(cp.Open());
+  EXPECT_NO_THROW(cp.SetOpen(true));  // the device was let go
+  EXPECT_TRUE(cp.Open());
+}
+
 TEST_F(ComPortTest, ChangingTheNumberWhileOpenKeepsTheTriggers) {
   TComPort cp;
   cp.SetComNumber(1);
