@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "serial/testing/pty_pair.h"
@@ -19,8 +20,14 @@ struct RunResult {
   std::string output;
 };
 
+// The tests live in build/tests, the programs in build/bin.
+std::string QlfaxPath() {
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+  return (self.parent_path().parent_path() / "bin" / "qlfax").string();
+}
+
 RunResult RunQlfax(const std::string& arguments) {
-  const std::string command = std::string(std::getenv("QL_BINARY_DIR")) + "/bin/qlfax " + arguments + " 2>&1";
+  const std::string command = QlfaxPath() + " " + arguments + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   RunResult r{-1, {}};
   if (pipe == nullptr) return r;
