@@ -38,11 +38,19 @@ struct ThreadQueue {
   std::function<void()> waker;
 };
 
-std::mutex gMutex;
-std::condition_variable gChanged;  // a message was queued, run or dropped
-std::map<MessageWindow, Window> gWindows;
-std::map<std::thread::id, ThreadQueue> gQueues;
-MessageWindow gNextWindow = 1;
+// The registry is never destroyed: a port thread may still send to a window while the
+// program ends.
+struct Registry {
+  std::mutex mutex;
+  std::condition_variable changed;  // a message was queued, run or dropped
+  std::map<MessageWindow, Window> windows;
+  std::map<std::thread::id, ThreadQueue> queues;
+  MessageWindow nextWindow = 1;
+};
+Registry& R() {
+  static auto* registry = new Registry;
+  return *registry;
+}
 std::atomic<bool> gTerminating{false};
 
 // Queues a message for the owner of window; returns it, or null for no window.
@@ -50,23 +58,23 @@ std::shared_ptr<Message> Enqueue(MessageWindow window, uint32_t msg, uintptr_t w
   std::function<void()> waker;
   std::shared_ptr<Message> m;
   {
-    std::lock_guard lock(gMutex);
-    auto it = gWindows.find(window);
-    if (it == gWindows.end()) return nullptr;
+    std::lock_guard lock(R().mutex);
+    auto it = R().windows.find(window);
+    if (it == R().windows.end()) return nullptr;
     m = std::make_shared<Message>(Message{window, msg, wParam, lParam, sent});
-    ThreadQueue& q = gQueues[it->second.owner];
+    ThreadQueue& q = R().queues[it->second.owner];
     q.messages.push_back(m);
     waker = q.waker;
   }
-  gChanged.notify_all();
+  R().changed.notify_all();
   if (waker) waker();
   return m;
 }
 
 std::shared_ptr<MessageHandler> HandlerOf(MessageWindow window, std::thread::id* owner) {
-  std::lock_guard lock(gMutex);
-  auto it = gWindows.find(window);
-  if (it == gWindows.end()) return nullptr;
+  std::lock_guard lock(R().mutex);
+  auto it = R().windows.find(window);
+  if (it == R().windows.end()) return nullptr;
   if (owner != nullptr) *owner = it->second.owner;
   return it->second.handler;
 }
@@ -74,33 +82,33 @@ std::shared_ptr<MessageHandler> HandlerOf(MessageWindow window, std::thread::id*
 }  // namespace
 
 MessageWindow CreateMessageWindow(const std::string& className, MessageHandler handler) {
-  std::lock_guard lock(gMutex);
-  const MessageWindow window = gNextWindow++;
-  if (gNextWindow <= 0) gNextWindow = 1;
-  gWindows[window] = Window{className, std::make_shared<MessageHandler>(std::move(handler)), std::this_thread::get_id()};
+  std::lock_guard lock(R().mutex);
+  const MessageWindow window = R().nextWindow++;
+  if (R().nextWindow <= 0) R().nextWindow = 1;
+  R().windows[window] = Window{className, std::make_shared<MessageHandler>(std::move(handler)), std::this_thread::get_id()};
   return window;
 }
 
 void DestroyMessageWindow(MessageWindow window) {
   {
-    std::lock_guard lock(gMutex);
-    gWindows.erase(window);
-    for (auto& [id, q] : gQueues)
+    std::lock_guard lock(R().mutex);
+    R().windows.erase(window);
+    for (auto& [id, q] : R().queues)
       for (auto& m : q.messages)
         if (m->window == window && m->stage == Stage::Queued) m->stage = Stage::Dropped;
   }
-  gChanged.notify_all();
+  R().changed.notify_all();
 }
 
 bool IsMessageWindow(MessageWindow window) {
-  std::lock_guard lock(gMutex);
-  return gWindows.count(window) != 0;
+  std::lock_guard lock(R().mutex);
+  return R().windows.count(window) != 0;
 }
 
 std::string MessageWindowClass(MessageWindow window) {
-  std::lock_guard lock(gMutex);
-  auto it = gWindows.find(window);
-  return it == gWindows.end() ? std::string() : it->second.className;
+  std::lock_guard lock(R().mutex);
+  auto it = R().windows.find(window);
+  return it == R().windows.end() ? std::string() : it->second.className;
 }
 
 bool SendMessageTimeout(MessageWindow window, uint32_t msg, uintptr_t wParam, intptr_t lParam, int timeoutMs,
@@ -115,8 +123,8 @@ bool SendMessageTimeout(MessageWindow window, uint32_t msg, uintptr_t wParam, in
   }
   auto m = Enqueue(window, msg, wParam, lParam, true);
   if (!m) return false;
-  std::unique_lock lock(gMutex);
-  const bool done = gChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
+  std::unique_lock lock(R().mutex);
+  const bool done = R().changed.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
                                       [&] { return m->stage == Stage::Done || m->stage == Stage::Dropped; });
   if (done && m->stage == Stage::Done) {
     if (result != nullptr) *result = m->result;
@@ -136,19 +144,19 @@ int DispatchPendingMessages() {
   const auto self = std::this_thread::get_id();
   std::deque<std::shared_ptr<Message>> batch;
   {
-    std::lock_guard lock(gMutex);
-    auto it = gQueues.find(self);
-    if (it == gQueues.end()) return 0;
+    std::lock_guard lock(R().mutex);
+    auto it = R().queues.find(self);
+    if (it == R().queues.end()) return 0;
     batch.swap(it->second.messages);
   }
   int ran = 0;
   for (auto& m : batch) {
     std::shared_ptr<MessageHandler> handler;
     {
-      std::lock_guard lock(gMutex);
+      std::lock_guard lock(R().mutex);
       if (m->stage != Stage::Queued) continue;
-      auto w = gWindows.find(m->window);
-      if (w == gWindows.end()) {
+      auto w = R().windows.find(m->window);
+      if (w == R().windows.end()) {
         m->stage = Stage::Dropped;
         continue;
       }
@@ -162,11 +170,11 @@ int DispatchPendingMessages() {
       // A handler's failure stays with its window; the sender only learns nothing ran.
     }
     {
-      std::lock_guard lock(gMutex);
+      std::lock_guard lock(R().mutex);
       m->result = r;
       m->stage = Stage::Done;
     }
-    gChanged.notify_all();
+    R().changed.notify_all();
     ++ran;
   }
   return ran;
@@ -174,16 +182,16 @@ int DispatchPendingMessages() {
 
 bool WaitForMessages(int timeoutMs) {
   const auto self = std::this_thread::get_id();
-  std::unique_lock lock(gMutex);
-  return gChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-    auto it = gQueues.find(self);
-    return it != gQueues.end() && !it->second.messages.empty();
+  std::unique_lock lock(R().mutex);
+  return R().changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    auto it = R().queues.find(self);
+    return it != R().queues.end() && !it->second.messages.empty();
   });
 }
 
 void SetThreadMessageWaker(std::function<void()> waker) {
-  std::lock_guard lock(gMutex);
-  gQueues[std::this_thread::get_id()].waker = std::move(waker);
+  std::lock_guard lock(R().mutex);
+  R().queues[std::this_thread::get_id()].waker = std::move(waker);
 }
 
 void InstallHeadlessMessagePump() {

@@ -36,10 +36,15 @@ struct HandleRecord {
   bool framingFixed = false;  // the device kept 8N framing whatever was asked
 };
 
-std::mutex gRecordsMutex;
+// Kept past static destruction, like the port table: a close finishing on a dispatch
+// thread at program end may still release its device.
+std::mutex& RecordsMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
 std::map<DeviceHandle, HandleRecord>& Records() {
-  static std::map<DeviceHandle, HandleRecord> records;
-  return records;
+  static auto* records = new std::map<DeviceHandle, HandleRecord>;
+  return *records;
 }
 
 thread_local int tLastError = 0;
@@ -51,12 +56,12 @@ std::string& LockFolderSetting() {
 }
 
 bool HasRecord(DeviceHandle handle) {
-  std::lock_guard lock(gRecordsMutex);
+  std::lock_guard lock(RecordsMutex());
   return Records().count(handle) != 0;
 }
 
 DeviceOutput* OutputOf(DeviceHandle handle) {
-  std::lock_guard lock(gRecordsMutex);
+  std::lock_guard lock(RecordsMutex());
   auto it = Records().find(handle);
   return it == Records().end() ? nullptr : it->second.output;
 }
@@ -88,7 +93,7 @@ int SetBreak(DeviceHandle handle) { return ::ioctl(handle, TIOCSBRK) == 0 ? 0 : 
 int Close(DeviceHandle handle) {
   HandleRecord record;
   {
-    std::lock_guard lock(gRecordsMutex);
+    std::lock_guard lock(RecordsMutex());
     auto it = Records().find(handle);
     if (it != Records().end()) {
       record = it->second;
@@ -100,7 +105,7 @@ int Close(DeviceHandle handle) {
 }
 
 int Escape(DeviceHandle handle, int function) {
-  std::lock_guard lock(gRecordsMutex);
+  std::lock_guard lock(RecordsMutex());
   auto it = Records().find(handle);
   switch (function) {
     case kEscSetXoff: (void)::tcflow(handle, TCOOFF); break;
@@ -147,7 +152,7 @@ int GetState(DeviceHandle handle, TCommState& state) {
   if (::tcgetattr(handle, &t) != 0) return -1;
   HandleRecord record;
   {
-    std::lock_guard lock(gRecordsMutex);
+    std::lock_guard lock(RecordsMutex());
     auto it = Records().find(handle);
     if (it != Records().end()) record = it->second;
   }
@@ -176,7 +181,7 @@ int SetState(DeviceHandle handle, const TCommState& state) {
   if (!hasLines) t.c_cflag = (t.c_cflag & ~(CSIZE | PARENB | PARODD | CMSPAR)) | CS8;
   if (::tcsetattr(handle, TCSANOW, &t) != 0) return -1;
   const bool framingFixed = !hasLines;
-  std::lock_guard lock(gRecordsMutex);
+  std::lock_guard lock(RecordsMutex());
   auto it = Records().find(handle);
   if (it != Records().end()) {
     HandleRecord& r = it->second;
@@ -229,7 +234,7 @@ DeviceHandle Open(const char* name) {
   if (::ioctl(handle, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL) return fail(errno, lockFolder);
   if (!PrepareTerminal(handle)) return fail(errno, lockFolder);
   try {
-    std::lock_guard guard(gRecordsMutex);
+    std::lock_guard guard(RecordsMutex());
     HandleRecord& record = Records()[handle];
     record = HandleRecord{};
     record.path = path;
@@ -267,14 +272,14 @@ void EnableNotify(DeviceHandle, int, int) {}
 void AdoptHandle(DeviceHandle handle, bool adopt) {
   if (adopt) {
     try {
-      std::lock_guard lock(gRecordsMutex);
+      std::lock_guard lock(RecordsMutex());
       Records()[handle] = HandleRecord{};
     } catch (const std::bad_alloc&) {
     }
     return;
   }
   {
-    std::lock_guard lock(gRecordsMutex);
+    std::lock_guard lock(RecordsMutex());
     Records().erase(handle);
   }
   ::close(handle);
@@ -330,7 +335,7 @@ bool IsTermiosLayer(const TDeviceOps& ops) { return ops.DevOpen == kTermiosOps.D
 int DeviceLastError() { return tLastError; }
 
 bool AttachDeviceOutput(DeviceHandle handle, DeviceOutput* output) {
-  std::lock_guard lock(gRecordsMutex);
+  std::lock_guard lock(RecordsMutex());
   auto it = Records().find(handle);
   if (it == Records().end()) return false;
   it->second.output = output;

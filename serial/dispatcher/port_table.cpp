@@ -14,24 +14,32 @@ namespace ql {
 
 namespace {
 
-std::mutex gTableMutex;
-std::array<PortPtr, kMaxPorts + 1> gPorts;  // index = port handle
+// The port table outlives static destruction on purpose: a dispatch thread finishing a
+// close that was pending when the program ended may still use it.
+struct PortTable {
+  std::mutex mutex;
+  std::array<PortPtr, kMaxPorts + 1> ports;  // index = port handle
+};
+PortTable& Table() {
+  static PortTable* table = new PortTable;
+  return *table;
+}
 
 constexpr int kThreadStartWaitMs = 3000;
 
 int TakeFreeHandle(const PortPtr& record) {
-  std::lock_guard lock(gTableMutex);
+  std::lock_guard lock(Table().mutex);
   for (int h = 1; h <= kMaxPorts; ++h)
-    if (!gPorts[h]) {
-      gPorts[h] = record;
+    if (!Table().ports[h]) {
+      Table().ports[h] = record;
       return h;
     }
   return 0;
 }
 
 void FreeHandle(int handle) {
-  std::lock_guard lock(gTableMutex);
-  if (handle >= 1 && handle <= kMaxPorts) gPorts[handle].reset();
+  std::lock_guard lock(Table().mutex);
+  if (handle >= 1 && handle <= kMaxPorts) Table().ports[handle].reset();
 }
 
 void ReleaseDevice(TPortRecord& p) {
@@ -123,9 +131,9 @@ int OpenCommon(int& portHandle, DeviceHandle adoptedDevice, const std::string& d
 }  // namespace
 
 PortPtr FindPort(int port) {
-  std::lock_guard lock(gTableMutex);
+  std::lock_guard lock(Table().mutex);
   if (port < 1 || port > kMaxPorts) return nullptr;
-  return gPorts[port];
+  return Table().ports[port];
 }
 
 int OpenPort(int& portHandle, const std::string& deviceName, int inSize, int outSize, int dataBits, int stopBits,

@@ -26,6 +26,12 @@ class ComPortTest : public ::testing::Test {
     Settings().PortDevices[2] = (dir / "ttyMISSING").string();
   }
   void TearDown() override {
+    // Closes still pending on a dispatch thread finish before the next test.
+    EXPECT_TRUE(WaitUntil([] {
+      for (int h = 1; h <= kMaxPorts; ++h)
+        if (InUsed(h) >= 0) return false;
+      return true;
+    }));
     Settings().PortDevices = saved;
     SetLockDirectory("");
   }

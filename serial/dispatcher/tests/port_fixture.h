@@ -20,6 +20,9 @@ class PortTest : public ::testing::Test {
   }
   void TearDown() override {
     if (port != 0 && FindOpen(port)) ClosePort(port);
+    // A close that was pending completes on its dispatch thread: wait for it, so no
+    // thread of this test outlives it.
+    EXPECT_TRUE(WaitUntil([] { return NoPortOpen(); }));
     SetLockDirectory("");
   }
 
@@ -30,6 +33,11 @@ class PortTest : public ::testing::Test {
     pty.CloseSlave();
   }
   static bool FindOpen(int handle) { return InUsed(handle) >= 0; }
+  static bool NoPortOpen() {
+    for (int h = 1; h <= kMaxPorts; ++h)
+      if (FindOpen(h)) return false;
+    return true;
+  }
 
   // Waits until the receive buffer holds n bytes.
   bool WaitHeld(int n, int timeoutMs = 3000) {
