@@ -93,3 +93,14 @@ if(QL_FUZZ)
   # Everything that a fuzzer links is instrumented for coverage.
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
+
+# Adds every sub-folder of the current folder that holds a CMakeLists.txt, so a new
+# part of a subsystem (a layer, a tool, a benchmark) never edits a shared list.
+function(ql_add_subfolders)
+  file(GLOB _parts LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(part IN LISTS _parts)
+    if(IS_DIRECTORY ${part} AND EXISTS ${part}/CMakeLists.txt)
+      add_subdirectory(${part})
+    endif()
+  endforeach()
+endfunction()
