@@ -53,7 +53,8 @@ struct Row {
 };
 
 std::vector<Row> MakeRows(int n) {
-  std::mt19937 rng(42);
+  std::mt19937 engine(42);
+  auto rng = [&engine] { return static_cast<unsigned>(engine()); };
   const char* words[] = {"Invoice", "Quote", "Report", "order", "Contract", "memo", "Update", "Plan", "draft", "Notice"};
   std::vector<Row> rows;
   rows.reserve(static_cast<std::size_t>(n));
