@@ -70,7 +70,8 @@ std::vector<Row> MakeRows(int n) {
     }
     r.recipient = std::string("Customer ") + std::to_string(rng() % 5000);
     r.phone = "555-" + std::to_string(1000 + rng() % 9000);
-    r.codes = "C" + std::to_string(rng() % 300);
+    r.codes = std::to_string(rng() % 300);
+    r.codes.insert(r.codes.begin(), 'C');
     r.archived = rng() % 10 == 0;
     rows.push_back(std::move(r));
   }
