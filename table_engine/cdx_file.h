@@ -1,5 +1,5 @@
 #pragma once
-// A compound index file in the FoxPro ".CDX" layout: 512-byte blocks, a tag directory
+// A compound index file in the common xBase ".CDX" layout: 512-byte blocks, a tag directory
 // (itself a small B+-tree of tag names) and one B+-tree per tag, with compressed leaves.
 // Keys are ordered byte by byte, ties by record number. A descending tag stores its keys
 // in ascending order like any other; the table walks it backward.
@@ -131,7 +131,7 @@ class CdxFile {
   std::vector<bool> tagHeaderDirty_;
   bool directoryHeaderDirty_ = false;
   std::unordered_map<uint32_t, std::unique_ptr<Node>> cache_;
-  std::unordered_map<uint32_t, int> nodeOwner_;  // dirty node -> its tag, for encoding
+  std::unordered_map<uint32_t, int> nodeOwner_;  // changed node -> its tag (kDirectory for the directory)
 };
 
 }  // namespace ql::xb
