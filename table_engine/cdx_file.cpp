@@ -39,6 +39,7 @@ constexpr uint32_t kNone = CdxFile::Node::kNone;
 constexpr int kLeafSpace = 488;
 constexpr int kInteriorSpace = 500;
 constexpr int kMaxDepth = 64;
+constexpr std::size_t kFlushRun = 256 * 1024;  // bytes of neighbouring blocks written at once
 constexpr uint32_t kDirtyMark = 0x51444C59;  // "YLDQ" little-endian: changes not yet flushed
 
 uint32_t Get32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
@@ -385,19 +386,35 @@ int CdxFile::MarkDirty() {
 int CdxFile::Flush() {
   if (fd_ < 0) return xbNotOpen;
   if (!dirty_) return xbOK;
-  unsigned char block[kBlock];
-  auto encode = [&](const CdxTag& tag, Node& n) {
-    if (n.leaf) EncodeLeaf(n, tag.keyLength, tag.fill, block);
-    else EncodeInterior(n, tag.keyLength, block);
+  // Every changed node was recorded with the tag whose key layout encodes it. They are
+  // written in file order, neighbouring blocks in one write: a freshly built tag is one
+  // long run of blocks, so this turns thousands of small writes into a few large ones.
+  std::vector<std::pair<uint32_t, int>> changed(nodeOwner_.begin(), nodeOwner_.end());
+  std::sort(changed.begin(), changed.end());
+  std::vector<unsigned char> run;
+  std::vector<Node*> runNodes;  // marked clean only once their bytes are written
+  uint32_t runStart = 0;
+  auto writeRun = [&] {
+    if (!run.empty() && !FullWriteAt(fd_, run.data(), run.size(), runStart)) return false;
+    for (Node* n : runNodes) n->dirty = false;
+    run.clear();
+    runNodes.clear();
+    return true;
   };
-  // Every changed node was recorded with the tag whose key layout encodes it.
-  for (const auto& [offset, tag] : nodeOwner_) {
+  for (const auto& [offset, tag] : changed) {
     auto it = cache_.find(offset);
     if (it == cache_.end() || !it->second->dirty) continue;
-    encode(tag >= 0 ? tags_[static_cast<std::size_t>(tag)] : directory_, *it->second);
-    if (!FullWriteAt(fd_, block, kBlock, offset)) return xbIoError;
-    it->second->dirty = false;
+    const bool extends = !run.empty() && runStart + run.size() == offset && run.size() < kFlushRun;
+    if (!extends && !writeRun()) return xbIoError;
+    if (run.empty()) runStart = offset;
+    run.resize(run.size() + kBlock);
+    unsigned char* block = run.data() + run.size() - kBlock;
+    const CdxTag& layout = tag >= 0 ? tags_[static_cast<std::size_t>(tag)] : directory_;
+    if (it->second->leaf) EncodeLeaf(*it->second, layout.keyLength, layout.fill, block);
+    else EncodeInterior(*it->second, layout.keyLength, block);
+    runNodes.push_back(it->second.get());
   }
+  if (!writeRun()) return xbIoError;
   nodeOwner_.clear();
   for (std::size_t i = 0; i < tags_.size(); ++i) {
     if (!tagHeaderDirty_[i]) continue;
