@@ -39,6 +39,45 @@ bool LockWithTimeout(TryLock tryLock, int seconds) {
   }
 }
 
+// Keys of fixed length side by side in `flat`, with their record numbers, in record
+// order: returns them sorted by (key, record).
+std::vector<CdxKey> SortKeys(const std::string& flat, const std::vector<uint32_t>& recnos, std::size_t length) {
+  // Bytes every key shares decide nothing and are skipped; each entry then carries the
+  // next sixteen bytes of its key as two numbers, which decide most comparisons without
+  // touching the buffer. Rows were gathered in record order, so among equal keys the
+  // lower position is the lower record number.
+  const std::size_t keyCount = recnos.size();
+  std::size_t common = keyCount == 0 ? 0 : length;
+  for (std::size_t i = 1; i < keyCount && common > 0; ++i)
+    while (common > 0 && std::memcmp(flat.data(), flat.data() + i * length, common) != 0) --common;
+  struct Entry {
+    uint64_t high, low;
+    uint32_t at;
+  };
+  auto word = [&](std::size_t key, std::size_t from) {
+    uint64_t w = 0;
+    for (std::size_t k = from; k < from + 8; ++k)
+      w = w << 8 | (k < length ? static_cast<unsigned char>(flat[key * length + k]) : 0u);
+    return w;
+  };
+  std::vector<Entry> order(keyCount);
+  for (uint32_t i = 0; i < keyCount; ++i) order[i] = {word(i, common), word(i, common + 8), i};
+  const std::size_t rest = common + 16;
+  std::sort(order.begin(), order.end(), [&](const Entry& x, const Entry& y) {
+    if (x.high != y.high) return x.high < y.high;
+    if (x.low != y.low) return x.low < y.low;
+    if (length > rest) {
+      const int c = std::memcmp(flat.data() + x.at * length + rest, flat.data() + y.at * length + rest, length - rest);
+      if (c != 0) return c < 0;
+    }
+    return x.at < y.at;
+  });
+  std::vector<CdxKey> keys;
+  keys.reserve(order.size());
+  for (const Entry& e : order) keys.push_back({flat.substr(e.at * length, length), recnos[e.at]});
+  return keys;
+}
+
 }  // namespace
 
 // Held around every read of a shared or read-only table: waits for a writer in another
@@ -255,18 +294,7 @@ int Table::BuildTags(CdxFile& out, const std::vector<TagDefinition>& defs) {
   }
   for (std::size_t d = 0; d < defs.size(); ++d) {
     Build& b = builds[d];
-    const auto length = static_cast<std::size_t>(b.keyLength);
-    std::vector<uint32_t> order(b.recnos.size());
-    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    // Rows were gathered in record order, so among equal keys the lower position is the
-    // lower record number.
-    std::sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
-      const int c = std::memcmp(b.flat.data() + x * length, b.flat.data() + y * length, length);
-      return c != 0 ? c < 0 : x < y;
-    });
-    std::vector<CdxKey> keys;
-    keys.reserve(order.size());
-    for (const uint32_t i : order) keys.push_back({b.flat.substr(i * length, length), b.recnos[i]});
+    std::vector<CdxKey> keys = SortKeys(b.flat, b.recnos, static_cast<std::size_t>(b.keyLength));
     b.flat = {};
     b.recnos = {};
     CdxTag tag;
