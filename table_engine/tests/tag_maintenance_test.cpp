@@ -124,6 +124,47 @@ TEST(TagMaintenance, OrdersMatchTheRowsAfterRandomChanges) {
   }
 }
 
+// Keys that share a long common start and differ only far into the key, with many
+// duplicates: a tag built from the rows at once walks the same order as one kept up to
+// date row by row, and both equal (key, record) order.
+TEST(TagMaintenance, BuiltTagEqualsTagKeptRowByRow) {
+  TempDir dir;
+  const auto path = dir / "K.DBF";
+  ASSERT_EQ(Table::Create(path, {{"NAME", 'C', 40, 0}}), xbOK);
+  Table t;
+  ASSERT_EQ(t.Open(path, OpenMode::Exclusive), xbOK);
+  ASSERT_EQ(t.IndexTag({"KEPT", "NAME", "", false}), xbOK);
+  std::mt19937 rng(5);
+  std::vector<std::string> names;
+  for (int i = 0; i < 2000; ++i) {
+    // Differences at the start of the varying part, past its first sixteen bytes, or none.
+    std::string name = "CUSTOMER NUMBER ";
+    name += std::string(1, static_cast<char>('A' + rng() % 3)) + std::string(16, 'x');
+    name += std::to_string(rng() % 40);
+    names.push_back(name);
+    ASSERT_EQ(t.AppendBlank(), xbOK);
+    ASSERT_EQ(t.Replace("NAME", name), xbOK);
+  }
+  ASSERT_EQ(t.Commit(), xbOK);
+  ASSERT_EQ(t.IndexTag({"BUILT", "NAME", "", false}), xbOK);
+  std::vector<uint32_t> expected(names.size());
+  for (uint32_t i = 0; i < expected.size(); ++i) expected[i] = i + 1;
+  std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) { return names[a - 1] < names[b - 1]; });
+  t.SetOrder(t.TagArea("KEPT"));
+  EXPECT_EQ(Walk(t, false), expected);
+  t.SetOrder(t.TagArea("BUILT"));
+  EXPECT_EQ(Walk(t, false), expected);
+  EXPECT_EQ(Walk(t, true), expected);
+  // Seeks land on the first of equal keys in both.
+  const std::string probe = names[expected[777] - 1];
+  const uint32_t first = *std::find_if(expected.begin(), expected.end(), [&](uint32_t r) { return names[r - 1] == probe; });
+  for (const char* tag : {"KEPT", "BUILT"}) {
+    t.SetOrder(t.TagArea(tag));
+    ASSERT_EQ(t.Seek(probe), 1) << tag;
+    EXPECT_EQ(t.RecNo(), first) << tag;
+  }
+}
+
 TEST(KeyEncoding, NumbersAndDatesSortAsValues) {
   const double numbers[] = {-1e9, -1000.5, -1.5, -0.0, 0.0, 0.25, 1, 22, 100, 1e12};
   for (std::size_t i = 1; i < std::size(numbers); ++i)
