@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace ql::vmodem {
 
@@ -242,6 +243,10 @@ void Exchange::WatchCarriers(Call& call) {
   double intoData = static_cast<double>(now_ - call.fastSince) / kSampleRate - carrier.trainingSeconds;
   stage.SetInterference(rate != 0 && call.spoilCarrier && intoData >= 0.3 && intoData < 0.55);
   if (rate == 0 && call.fastRate != 0) {
+    char text[64];
+    std::snprintf(text, sizeof text, "fast carrier ended after %.2f s",
+                  static_cast<double>(now_ - call.fastSince) / kSampleRate);
+    Log(call, text);
     call.toCallee.SetInterference(false);
     call.toCaller.SetInterference(false);
     call.spoilCarrier = false;

@@ -19,7 +19,6 @@ enum class FaultKind {
   kDisconnect,    // a remote machine sends DCN instead of accepting the session
   kCarrierLoss,   // the line goes dead in the middle of a page
   kTrainFailure,  // training at the given bit rate fails (value: bit/s, 0 = any)
-  kPageRejected,  // a remote machine rejects the first page (RTN)
   kSilence,       // the modem answers nothing to its program during the call
   kGarbage,       // the modem's replies are replaced by noise bytes
   kSlow,          // the modem's replies are late (value: milliseconds)

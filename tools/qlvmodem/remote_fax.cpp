@@ -116,7 +116,7 @@ void RemoteFax::StartTerminal(bool calling) {
   t30_set_tx_ident(t30, options_.ident.c_str());
   if (options_.trace) {
     // spandsp writes its protocol trace to standard error.
-    span_log_set_level(t30_get_logging_state(t30), SPAN_LOG_FLOW | SPAN_LOG_SHOW_TAG);
+    span_log_set_level(t30_get_logging_state(t30), static_cast<int>(SPAN_LOG_FLOW) | static_cast<int>(SPAN_LOG_SHOW_TAG));
     span_log_set_tag(t30_get_logging_state(t30), calling ? "CALLER" : "ANSWER");
   }
   current_ = {};
