@@ -30,7 +30,7 @@ bool ValidName(const std::string& name) {
   return name != "." && name != "..";
 }
 
-// NAME=NUMBER[:CLASSES], classes joined by '+' (e.g. ttyFAX0=100:1).
+// NAME=NUMBER[:CLASSES], classes joined by '+' (e.g. ttyFAX0=100:1+2+2.0).
 std::optional<ModemOptions> ParseModem(const std::string& text, const std::filesystem::path& dir, std::string* error) {
   size_t eq = text.find('=');
   if (eq == std::string::npos) {
@@ -53,8 +53,8 @@ std::optional<ModemOptions> ParseModem(const std::string& text, const std::files
     while (!list.empty() && start <= list.size()) {
       size_t plus = list.find('+', start);
       std::string cls = list.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
-      if (cls != "1") {
-        *error = "modem class '" + cls + "' is not available (classes: 1)";
+      if (cls != "1" && cls != "2" && cls != "2.0") {
+        *error = "modem class '" + cls + "' is not available (classes: 1, 2, 2.0)";
         return std::nullopt;
       }
       modem.classes.push_back(cls);
@@ -63,6 +63,7 @@ std::optional<ModemOptions> ParseModem(const std::string& text, const std::files
     }
   }
   modem.link = dir / modem.name;
+  modem.workFolder = dir / "work";
   return modem;
 }
 

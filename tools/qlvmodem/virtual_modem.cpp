@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "tools/qlvmodem/exchange.h"
+#include "tools/qlvmodem/remote_fax.h"
 #include "tools/qlvmodem/spandsp_access.h"
 
 namespace ql::vmodem {
@@ -23,9 +24,15 @@ constexpr auto kGuardTime = std::chrono::seconds(1);
 // no line end.
 std::string NormalisedCommand(const std::string& raw) {
   std::string text;
+  bool quoted = false;  // text in double quotes (a station ID) is kept as it is
   for (char c : raw) {
     if (c == '\b' || c == 0x7F) {
       if (!text.empty()) text.pop_back();
+    } else if (c == '"') {
+      quoted = !quoted;
+      text += c;
+    } else if (quoted) {
+      text += c;
     } else if (c != ' ' && c != '\r' && c != '\n') {
       text += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
@@ -65,7 +72,10 @@ int VirtualModem::InputFd() const {
   return pty_.MasterFd();
 }
 
-FastCarrier VirtualModem::FastTransmission() const { return ql::vmodem::FastTransmission(t31_); }
+FastCarrier VirtualModem::FastTransmission() const {
+  if (class2_ != nullptr && class2_->HasTerminal()) return class2_->FastTransmission();
+  return ql::vmodem::FastTransmission(t31_);
+}
 
 void VirtualModem::SetRole(Role role) {
   role_ = role;
@@ -97,7 +107,33 @@ void VirtualModem::Ring() {
 
 void VirtualModem::Connected(bool asCaller) {
   SetRole(Role::kConnected);
+  if (class2_ != nullptr) {
+    // The Class 2 engine takes the call; the Class 1 interpreter returns to command
+    // mode without a word (its own hang-up must not clear the call).
+    class2Call_ = true;
+    QuietEvent(AT_CALL_EVENT_HANGUP);
+    std::string farIdent;
+    if (const Call* call = exchange_ != nullptr ? exchange_->CallOf(this) : nullptr) {
+      const Endpoint* far = call->caller == this ? call->callee : call->caller;
+      if (const auto* remote = dynamic_cast<const RemoteFax*>(far)) farIdent = remote->Options().ident;
+    }
+    class2_->Connected(asCaller, farIdent);
+    return;
+  }
   t31_call_event(t31_, asCaller ? AT_CALL_EVENT_CONNECTED : AT_CALL_EVENT_ANSWERED);
+}
+
+void VirtualModem::SelectClass2(bool version20) {
+  Class2Engine::Hooks hooks;
+  hooks.emit = [this](const std::string& text) { Emit(reinterpret_cast<const uint8_t*>(text.data()), text.size()); };
+  hooks.hangUp = [this] { EndClass2Call(); };
+  class2_ = std::make_unique<Class2Engine>(version20, options_.workFolder / options_.name, std::move(hooks));
+}
+
+void VirtualModem::EndClass2Call() {
+  if (role_ != Role::kIdle && role_ != Role::kRinging && exchange_ != nullptr) exchange_->HangUp(this);
+  class2Call_ = false;
+  SetRole(Role::kIdle);
 }
 
 void VirtualModem::DialFailed(DialOutcome outcome) {
@@ -143,6 +179,11 @@ void VirtualModem::Cleared() {
     Result("NO CARRIER", 3);
     return;
   }
+  if (class2Call_) {
+    class2Call_ = false;
+    class2_->Cleared();
+    return;
+  }
   t31_call_event(t31_, AT_CALL_EVENT_HANGUP);
 }
 
@@ -173,7 +214,12 @@ int VirtualModem::Control(int op, const char* argument) {
       exchange_->Answer(this);
       return 0;
     case AT_MODEM_CONTROL_HANGUP:
+      if (suppress_) return 0;  // the interpreter leaving a call the Class 2 engine took
       offHook_ = false;
+      if (class2Call_) {
+        class2Call_ = false;
+        class2_->Cleared();
+      }
       if (role_ == Role::kRinging) return 0;  // on hook already: the line rings on
       if (role_ != Role::kIdle && exchange_ != nullptr) exchange_->HangUp(this);
       SetRole(Role::kIdle);
@@ -249,6 +295,8 @@ void VirtualModem::CheckProgram() {
     if (role_ != Role::kIdle && exchange_ != nullptr) exchange_->HangUp(this);
     SetRole(Role::kIdle);
     delayed_.clear();
+    class2_.reset();
+    class2Call_ = false;
     DestroyInterpreter();
     CreateInterpreter();
     return;
@@ -291,6 +339,7 @@ void VirtualModem::FeedProgram() {
 // Hands the front of `bytes` to the modem in the way its current mode needs and
 // returns how many were taken (0 when it is full).
 size_t VirtualModem::Consume(const uint8_t* bytes, size_t length) {
+  if (class2_ != nullptr && class2_->WantsData()) return class2_->Data(bytes, length);
   switch (ModemDteMode(t31_)) {
     case DteMode::kOnHookCommand:
     case DteMode::kOffHookCommand: return TakeCommandBytes(bytes, length);
@@ -393,9 +442,30 @@ void VirtualModem::HandleCommandLine(const std::string& raw) {
   if (command.rfind("AT+FCLASS=", 0) == 0) {
     std::string wanted = command.substr(10);
     if (wanted == "1.0") wanted = "1";
-    if (!claims(wanted) || (wanted != "0" && wanted != "1")) {
+    if (!claims(wanted)) {
       echo();
       PutResultCode(t31_, AT_RESPONSE_CODE_ERROR);
+      return;
+    }
+    if (wanted == "2" || wanted == "2.0") {
+      echo();
+      SelectClass2(wanted == "2.0");
+      PutResultCode(t31_, AT_RESPONSE_CODE_OK);
+      return;
+    }
+    class2_.reset();
+    class2Call_ = false;
+  }
+  if (class2_ != nullptr) {
+    if (command == "AT+FCLASS?") {
+      echo();
+      PutResponse(t31_, class2_->Version20() ? "2.0" : "2");
+      PutResultCode(t31_, AT_RESPONSE_CODE_OK);
+      return;
+    }
+    if (command.rfind("AT+F", 0) == 0) {
+      echo();
+      class2_->Command(command);
       return;
     }
   }
@@ -414,10 +484,20 @@ void VirtualModem::ToInterpreter(const char* bytes, size_t length) {
 // --- audio -------------------------------------------------------------------------
 
 void VirtualModem::Transmit(int16_t* samples, int count) {
+  if (class2_ != nullptr && class2_->HasTerminal()) {
+    class2_->Transmit(samples, count);
+    return;
+  }
   int made = t31_tx(t31_, samples, count);
   std::fill(samples + std::max(made, 0), samples + count, int16_t{0});
 }
 
-void VirtualModem::Receive(int16_t* samples, int count) { t31_rx(t31_, samples, count); }
+void VirtualModem::Receive(int16_t* samples, int count) {
+  if (class2_ != nullptr && class2_->HasTerminal()) {
+    class2_->Receive(samples, count);
+    std::fill(samples, samples + count, int16_t{0});  // the Class 1 side hears nothing
+  }
+  t31_rx(t31_, samples, count);
+}
 
 }  // namespace ql::vmodem

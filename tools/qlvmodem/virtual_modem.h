@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tools/qlvmodem/call_log.h"
+#include "tools/qlvmodem/class2_engine.h"
 #include "tools/qlvmodem/endpoint.h"
 #include "tools/qlvmodem/pty_device.h"
 
@@ -28,6 +29,7 @@ struct ModemOptions {
   std::string name;             // e.g. "ttyFAX0"
   std::string number;           // its number on the exchange
   std::filesystem::path link;   // the stable path a program opens
+  std::filesystem::path workFolder;  // scratch files of Class 2 sessions
   std::vector<std::string> classes{"1"};  // fax classes it claims besides 0
 };
 
@@ -102,6 +104,12 @@ class VirtualModem : public Endpoint {
   std::chrono::milliseconds delay_{0};
   std::deque<std::pair<Clock::time_point, std::string>> delayed_;
   std::minstd_rand random_{4711};
+
+  // The Class 2 or 2.0 command set, while the program has selected one.
+  std::unique_ptr<Class2Engine> class2_;
+  bool class2Call_ = false;  // the current call belongs to the Class 2 engine
+  void SelectClass2(bool version20);
+  void EndClass2Call();
 };
 
 }  // namespace ql::vmodem
