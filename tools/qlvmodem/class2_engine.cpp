@@ -2,16 +2,14 @@
 
 #include <spandsp.h>
 
+#include "tools/qlvmodem/dte_bytes.h"
+
 #include <sstream>
 #include <vector>
 
 namespace ql::vmodem {
 
 namespace {
-constexpr uint8_t kDle = 0x10;
-constexpr uint8_t kEtx = 0x03;
-constexpr uint8_t kDc2 = 0x12;
-constexpr uint8_t kXon = 0x11;
 constexpr int64_t kLingerSamples = 4000;  // half a second on the line after the last frame
 
 uint8_t Reversed(uint8_t b) {
@@ -102,7 +100,7 @@ bool Class2Engine::Command(const std::string& command) {
       continue;
     }
     if (part == "+FPTS?" || part == "+FPS?") {
-      Report(Name("+FPTS", "+FPS"), "1");
+      Report(Name("+FPTS", "+FPS"), lastPageGood_ ? "1" : "2");
       continue;
     }
     if (part == "+FDT" && state_ == State::kSendReady) {
@@ -121,7 +119,10 @@ bool Class2Engine::Command(const std::string& command) {
       continue;
     }
     if (StartsWith(part, "+FET=") && !v20_ && state_ == State::kPageTaken) {
-      if (part == "+FET=2") {
+      if (RejectPage()) {
+        Report("+FPTS", "2");
+        Ok();
+      } else if (part == "+FET=2") {
         int pages = collector_->Close();
         (void)pages;
         state_ = State::kSending;
@@ -213,6 +214,10 @@ void Class2Engine::PageTaken(bool last) {
     state_ = State::kPageTaken;
     return;
   }
+  if (RejectPage()) {
+    Line("ERROR");  // Class 2.0 reports a bad page this way; +FPS? tells more
+    return;
+  }
   if (!last) {
     Ok();
     state_ = State::kSendReady;
@@ -221,6 +226,19 @@ void Class2Engine::PageTaken(bool last) {
   collector_->Close();
   state_ = State::kSending;
   StartTerminal(true);
+}
+
+// The ordered rejection of the first page: the page is dropped (the file starts again)
+// and the program is to send it once more.
+bool Class2Engine::RejectPage() {
+  lastPageGood_ = !rejectFirstPage_;
+  if (!rejectFirstPage_) return false;
+  rejectFirstPage_ = false;
+  std::filesystem::path file = collector_->Path();
+  collector_.reset();
+  collector_ = std::make_unique<PageCollector>(file);
+  state_ = State::kSendReady;
+  return true;
 }
 
 void Class2Engine::Connected(bool asCaller, const std::string& farIdent) {
@@ -247,10 +265,8 @@ void Class2Engine::StartTerminal(bool calling) {
   StopTerminal();
   sending_ = calling;
   lingered_ = 0;
-  terminal_ = fax_init(nullptr, calling ? 1 : 0);
-  fax_set_transmit_on_idle(terminal_, 1);
-  t30_state_t* t30 = fax_get_t30_state(terminal_);
-  t30_set_tx_ident(t30, localId_.c_str());
+  terminal_ = std::make_unique<FaxTerminal>(calling, localId_);
+  t30_state_t* t30 = terminal_->T30();
   if (calling) {
     t30_set_tx_file(t30, collector_->Path().c_str(), -1, -1);
   } else {
@@ -266,11 +282,7 @@ void Class2Engine::StartTerminal(bool calling) {
   t30_set_phase_e_handler(t30, &Class2Engine::OnPhaseE, this);
 }
 
-void Class2Engine::StopTerminal() {
-  if (terminal_ == nullptr) return;
-  fax_free(terminal_);
-  terminal_ = nullptr;
-}
+void Class2Engine::StopTerminal() { terminal_.reset(); }
 
 // Keeps the resolution bit of a received DCS (FF 13 83, FIF byte 2 bit 0x40), which the
 // session report needs before the page statistics exist.
@@ -350,7 +362,7 @@ void Class2Engine::DeliverNextPage() {
 }
 
 void Class2Engine::Cleared() {
-  if (terminal_ != nullptr) t30_terminate(fax_get_t30_state(terminal_));
+  if (terminal_ != nullptr) t30_terminate(terminal_->T30());
   StopTerminal();
   if (state_ == State::kSendReady || state_ == State::kTakingPage || state_ == State::kPageTaken) {
     Report(Name("+FHNG", "+FHS"), "149");
@@ -359,14 +371,15 @@ void Class2Engine::Cleared() {
 }
 
 void Class2Engine::Transmit(int16_t* samples, int count) {
-  int made = terminal_ != nullptr ? fax_tx(terminal_, samples, count) : 0;
-  std::fill(samples + std::max(made, 0), samples + count, int16_t{0});
+  if (terminal_ != nullptr)
+    terminal_->Transmit(samples, count);
+  else
+    std::fill(samples, samples + count, int16_t{0});
 }
 
 void Class2Engine::Receive(int16_t* samples, int count) {
   if (terminal_ == nullptr) return;
-  std::vector<int16_t> copy(samples, samples + count);  // fax_rx changes its input
-  fax_rx(terminal_, copy.data(), count);
+  terminal_->Receive(samples, count);
   if (hangupCode_ >= 0 && terminal_ != nullptr) {
     lingered_ += count;
     if (lingered_ >= kLingerSamples) {
@@ -379,7 +392,7 @@ void Class2Engine::Receive(int16_t* samples, int count) {
 }
 
 FastCarrier Class2Engine::FastTransmission() const {
-  return terminal_ != nullptr ? ql::vmodem::FastTransmission(terminal_) : FastCarrier{};
+  return terminal_ != nullptr ? terminal_->FastTransmission() : FastCarrier{};
 }
 
 }  // namespace ql::vmodem

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "tools/qlvmodem/fax_terminal.h"
 #include "tools/qlvmodem/page_codec.h"
 #include "tools/qlvmodem/spandsp_access.h"
 
@@ -39,6 +40,8 @@ class Class2Engine {
   bool WantsData() const { return state_ == State::kTakingPage || state_ == State::kWaitingForDc2; }
   size_t Data(const uint8_t* bytes, size_t length);
 
+  // Ordered fault: the first page the program sends in the next call is reported bad.
+  void RejectFirstPage(bool reject) { rejectFirstPage_ = reject; }
   void Connected(bool asCaller, const std::string& farIdent);
   void Cleared();
   bool InCall() const { return state_ != State::kIdle; }
@@ -71,6 +74,7 @@ class Class2Engine {
   void StartTerminal(bool calling);
   void StopTerminal();
   void PageTaken(bool last);
+  bool RejectPage();
   void DeliverNextPage();
   void FinishSend(int code);
   void FinishReceive(int code);
@@ -82,7 +86,7 @@ class Class2Engine {
   std::string localId_;
   int resolution_ = 1;  // 0 normal, 1 fine
   int bitRate_ = 5;     // 0 2400 ... 5 14400
-  fax_state_s* terminal_ = nullptr;
+  std::unique_ptr<FaxTerminal> terminal_;
   std::unique_ptr<PageCollector> collector_;
   bool dle_ = false;
   std::string farIdent_;
@@ -96,6 +100,8 @@ class Class2Engine {
   int64_t lingered_ = 0;
   bool sending_ = false;
   bool dcsFine_ = false;
+  bool rejectFirstPage_ = false;
+  bool lastPageGood_ = true;
 };
 
 }  // namespace ql::vmodem

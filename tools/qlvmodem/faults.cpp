@@ -17,7 +17,7 @@ struct FaultSpec {
   const char* unit;
 };
 
-constexpr std::array<FaultSpec, 11> kSpecs = {{
+constexpr std::array<FaultSpec, 12> kSpecs = {{
     {FaultKind::kBusy, "busy", 0, 0, 0, ""},
     {FaultKind::kNoAnswer, "noanswer", 30, 1, 600, "s"},
     {FaultKind::kVoice, "voice", 0, 0, 0, ""},
@@ -25,6 +25,7 @@ constexpr std::array<FaultSpec, 11> kSpecs = {{
     {FaultKind::kDisconnect, "dcn", 0, 0, 0, ""},
     {FaultKind::kCarrierLoss, "carrier", 0, 0, 0, ""},
     {FaultKind::kTrainFailure, "train", 0, 0, 14400, " bit/s"},
+    {FaultKind::kPageRejected, "rtn", 0, 0, 0, ""},
     {FaultKind::kSilence, "silence", 0, 0, 0, ""},
     {FaultKind::kGarbage, "garbage", 0, 0, 0, ""},
     {FaultKind::kSlow, "slow", 3000, 1, 60000, " ms"},

@@ -19,6 +19,7 @@ enum class FaultKind {
   kDisconnect,    // a remote machine sends DCN instead of accepting the session
   kCarrierLoss,   // the line goes dead in the middle of a page
   kTrainFailure,  // training at the given bit rate fails (value: bit/s, 0 = any)
+  kPageRejected,  // a Class 2/2.0 modem reports its program's first page as bad
   kSilence,       // the modem answers nothing to its program during the call
   kGarbage,       // the modem's replies are replaced by noise bytes
   kSlow,          // the modem's replies are late (value: milliseconds)

@@ -98,7 +98,7 @@ void RemoteFax::DialFailed(DialOutcome outcome) {
 void RemoteFax::Cleared() {
   if (terminal_ != nullptr) {
     // The call dropped under a running session: T.30 gives its phase E result now.
-    t30_terminate(fax_get_t30_state(terminal_));
+    t30_terminate(terminal_->T30());
   }
   StopTerminal();
   Finish();
@@ -110,15 +110,8 @@ void RemoteFax::Finish() {
 }
 
 void RemoteFax::StartTerminal(bool calling) {
-  terminal_ = fax_init(nullptr, calling ? 1 : 0);
-  fax_set_transmit_on_idle(terminal_, 1);
-  t30_state_t* t30 = fax_get_t30_state(terminal_);
-  t30_set_tx_ident(t30, options_.ident.c_str());
-  if (options_.trace) {
-    // spandsp writes its protocol trace to standard error.
-    span_log_set_level(t30_get_logging_state(t30), static_cast<int>(SPAN_LOG_FLOW) | static_cast<int>(SPAN_LOG_SHOW_TAG));
-    span_log_set_tag(t30_get_logging_state(t30), calling ? "CALLER" : "ANSWER");
-  }
+  terminal_ = std::make_unique<FaxTerminal>(calling, options_.ident, options_.trace, calling ? "CALLER" : "ANSWER");
+  t30_state_t* t30 = terminal_->T30();
   current_ = {};
   current_.otherNumber = otherNumber_;
   samplesInCall_ = 0;
@@ -140,11 +133,7 @@ void RemoteFax::StartTerminal(bool calling) {
   t30_set_phase_e_handler(t30, &RemoteFax::OnPhaseE, this);
 }
 
-void RemoteFax::StopTerminal() {
-  if (terminal_ == nullptr) return;
-  fax_free(terminal_);
-  terminal_ = nullptr;
-}
+void RemoteFax::StopTerminal() { terminal_.reset(); }
 
 int RemoteFax::OnPhaseB(t30_state_s*, void* self, int fcf) {
   auto* remote = static_cast<RemoteFax*>(self);
@@ -157,7 +146,7 @@ int RemoteFax::OnPhaseB(t30_state_s*, void* self, int fcf) {
 void RemoteFax::OnPhaseE(t30_state_s*, void* self, int code) { static_cast<RemoteFax*>(self)->Complete(code); }
 
 void RemoteFax::Complete(int code) {
-  t30_state_t* t30 = fax_get_t30_state(terminal_);
+  t30_state_t* t30 = terminal_->T30();
   t30_stats_t stats{};
   t30_get_transfer_statistics(t30, &stats);
   current_.pages = calling_ ? stats.pages_tx : stats.pages_rx;
@@ -194,16 +183,16 @@ void RemoteFax::SaveRecord() {
 }
 
 void RemoteFax::Transmit(int16_t* samples, int count) {
-  int made = terminal_ != nullptr ? fax_tx(terminal_, samples, count) : 0;
-  std::fill(samples + std::max(made, 0), samples + count, int16_t{0});
+  if (terminal_ != nullptr)
+    terminal_->Transmit(samples, count);
+  else
+    std::fill(samples, samples + count, int16_t{0});
 }
 
 void RemoteFax::Receive(int16_t* samples, int count) {
   if (terminal_ == nullptr) return;
-  // fax_rx changes its input in place; the line's copy is not ours to change.
-  scratch_.assign(samples, samples + count);
   samplesInCall_ += count;
-  fax_rx(terminal_, scratch_.data(), count);
+  terminal_->Receive(samples, count);
   if (state_ == State::kClosing) {
     closingSamples_ += count;
     if (closingSamples_ >= kLingerSamples) {
@@ -215,7 +204,7 @@ void RemoteFax::Receive(int16_t* samples, int count) {
 }
 
 FastCarrier RemoteFax::FastTransmission() const {
-  return terminal_ != nullptr ? ql::vmodem::FastTransmission(terminal_) : FastCarrier{};
+  return terminal_ != nullptr ? terminal_->FastTransmission() : FastCarrier{};
 }
 
 }  // namespace ql::vmodem

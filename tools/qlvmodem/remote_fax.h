@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tools/qlvmodem/endpoint.h"
+#include "tools/qlvmodem/fax_terminal.h"
 
 struct fax_state_s;
 struct t30_state_s;
@@ -87,14 +89,13 @@ class RemoteFax : public Endpoint {
   std::filesystem::path sendFile_;
   State state_ = State::kIdle;
   std::vector<Fault> faults_;
-  fax_state_s* terminal_ = nullptr;
+  std::unique_ptr<FaxTerminal> terminal_;
   std::string otherNumber_;
   int rings_ = 0;
   int64_t samplesInCall_ = 0;
   int64_t closingSamples_ = 0;
   SessionRecord current_;
   std::vector<SessionRecord> records_;
-  std::vector<int16_t> scratch_;
 };
 
 }  // namespace ql::vmodem

@@ -3,6 +3,8 @@
 #define SPANDSP_EXPOSE_INTERNAL_STRUCTURES
 #include <spandsp.h>
 
+#include <cstdlib>
+
 namespace ql::vmodem {
 
 namespace {
@@ -48,8 +50,32 @@ bool QuietOn(const t31_state_s* modem) { return modem->at_state.p.result_code_fo
 int SRegister(const t31_state_s* modem, int index) { return modem->at_state.p.s_regs[index]; }
 int SelectedClass(const t31_state_s* modem) { return modem->at_state.fclass_mode; }
 
+namespace {
+// The library's own reset frees the list but not its strings; this frees both.
+void ClearCallInfo(at_state_t* at) {
+  for (at_call_id_t* entry = at->call_id; entry != nullptr;) {
+    at_call_id_t* next = entry->next;
+    free(entry->id);
+    free(entry->value);
+    free(entry);
+    entry = next;
+  }
+  at->call_id = nullptr;
+  at->rings_indicated = 0;
+  at->call_info_displayed = 0;
+}
+}  // namespace
+
+void ReleaseModem(t31_state_s* modem) {
+  ClearCallInfo(&modem->at_state);
+  // t31_free leaves the receive queue behind.
+  if (modem->rx_queue != nullptr) queue_free(modem->rx_queue);
+  modem->rx_queue = nullptr;
+  t31_free(modem);
+}
+
 void BeginIncomingCall(t31_state_s* modem, const std::string& callerNumber) {
-  at_reset_call_info(&modem->at_state);
+  ClearCallInfo(&modem->at_state);
   if (!callerNumber.empty()) at_set_call_info(&modem->at_state, "NMBR", callerNumber.c_str());
 }
 

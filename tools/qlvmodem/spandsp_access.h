@@ -32,6 +32,9 @@ int SRegister(const t31_state_s* modem, int index);
 // The fax class the interpreter has selected (0, 1 or 10 for 1.0).
 int SelectedClass(const t31_state_s* modem);
 
+// Frees a T.31 modem completely (the library's own free leaves pieces behind).
+void ReleaseModem(t31_state_s* modem);
+
 // Starts an incoming call's caller information: the ring counter restarts and the
 // caller's number is shown with +VCID=1.
 void BeginIncomingCall(t31_state_s* modem, const std::string& callerNumber);

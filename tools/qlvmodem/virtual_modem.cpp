@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "tools/qlvmodem/dte_bytes.h"
 #include "tools/qlvmodem/exchange.h"
 #include "tools/qlvmodem/remote_fax.h"
 #include "tools/qlvmodem/spandsp_access.h"
@@ -12,10 +13,6 @@
 namespace ql::vmodem {
 
 namespace {
-constexpr uint8_t kDle = 0x10;
-constexpr uint8_t kEtx = 0x03;
-constexpr uint8_t kXon = 0x11;
-constexpr uint8_t kXoff = 0x13;
 constexpr size_t kChunk = 256;  // larger pieces overrun the modem's buffer silently
 constexpr size_t kLongestCommandLine = 1024;
 constexpr auto kGuardTime = std::chrono::seconds(1);
@@ -61,7 +58,7 @@ void VirtualModem::CreateInterpreter() {
 }
 
 void VirtualModem::DestroyInterpreter() {
-  if (t31_ != nullptr) t31_free(t31_);
+  if (t31_ != nullptr) ReleaseModem(t31_);
   t31_ = nullptr;
 }
 
@@ -94,6 +91,7 @@ void VirtualModem::BeginCall(const std::vector<Fault>& faults) {
   garbage_ = HasFault(faults, FaultKind::kGarbage);
   const Fault* slow = FindFault(faults, FaultKind::kSlow);
   delay_ = std::chrono::milliseconds(slow != nullptr ? slow->value : 0);
+  if (class2_ != nullptr) class2_->RejectFirstPage(HasFault(faults, FaultKind::kPageRejected));
 }
 
 void VirtualModem::IncomingCall(const std::string& callerNumber) {

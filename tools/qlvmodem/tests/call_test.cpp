@@ -22,18 +22,9 @@ std::string Unstuffed(const std::string& data) {
   return out;
 }
 
-class TwoModems : public ::testing::Test {
+class TwoModems : public TwoModemLine {
  protected:
-  ql::testing::TempDir dir_;
-  RunningLine line_{{"--modem", "ttyFAX0=100", "--modem", "ttyFAX1=101", "--ring-period", "1"}, dir_.path()};
-  DteLink caller_{dir_ / "ttyFAX0"};
-  DteLink callee_{dir_ / "ttyFAX1"};
-
-  void SetUp() override {
-    ASSERT_TRUE(caller_.Ok("ATE0+FCLASS=1"));
-    ASSERT_TRUE(callee_.Ok("ATE0"));
-    ASSERT_TRUE(callee_.Ok("AT+FCLASS=1"));
-  }
+  void SetUp() override { Prepare(""); }
 };
 
 TEST_F(TwoModems, CallAnswerFramesDataAndHangUp) {

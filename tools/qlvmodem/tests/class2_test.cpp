@@ -59,6 +59,23 @@ class Class2 : public ::testing::Test {
   RunningLine line_{{"--modem", "ttyFAX0=100:1+2+2.0", "--remote", "200:FAR MACHINE", "--ring-period", "1"},
                     dir_.path()};
   DteLink dte_{dir_ / "ttyFAX0"};
+
+  // The test page as the program sends it after CONNECT: T.4 code in the bit order of
+  // the class, DLE doubled, closed by DLE and `end`.
+  std::string PageData(bool reversed, char end) {
+    WriteTestTiff(dir_ / "page.tif");
+    std::string data;
+    for (char c : EncodePage(dir_ / "page.tif", 1)) {
+      char b = reversed ? static_cast<char>(Reversed(static_cast<uint8_t>(c))) : c;
+      data += b;
+      if (b == '\x10') data += b;
+    }
+    return data + '\x10' + end;
+  }
+  std::string Received() {
+    EXPECT_TRUE(line_.WaitFor("received 200", "OK 1 sessions", 10));
+    return line_.Control("received 200");
+  }
 };
 
 TEST_F(Class2, ClaimedClassesAreListedAndSelected) {
@@ -76,9 +93,7 @@ TEST_F(Class2, ClaimedClassesAreListedAndSelected) {
 }
 
 TEST_F(Class2, ProgramSendsAPageToTheRemote) {
-  WriteTestTiff(dir_ / "page.tif");
-  std::string code = EncodePage(dir_ / "page.tif", 1);
-  ASSERT_FALSE(code.empty());
+  std::string page = PageData(true, '\x03');
   ASSERT_TRUE(dte_.Ok("ATE0"));
   ASSERT_TRUE(dte_.Ok("AT+FCLASS=2"));
   ASSERT_TRUE(dte_.Ok("AT+FLID=\"QUILLET TEST\""));
@@ -92,25 +107,44 @@ TEST_F(Class2, ProgramSendsAPageToTheRemote) {
   ASSERT_TRUE(dte_.Expect("CONNECT\r\n", 10)) << dte_.Last();
   EXPECT_NE(dte_.Last().find("+FDCS:1,5,"), std::string::npos) << dte_.Last();
   ASSERT_TRUE(dte_.Expect("\x11", 5));  // XON: send now
-  std::string data;
-  for (char c : code) {
-    char b = static_cast<char>(Reversed(static_cast<uint8_t>(c)));  // Class 2 bit order
-    data += b;
-    if (b == '\x10') data += b;
-  }
-  dte_.Send(data + "\x10\x03");
+  dte_.Send(page);
   ASSERT_TRUE(dte_.Expect("OK\r\n", 10));
   dte_.Command("AT+FET=2");
   ASSERT_TRUE(dte_.Expect("OK\r\n", 60)) << dte_.Last();
   EXPECT_NE(dte_.Last().find("+FPTS:1"), std::string::npos) << dte_.Last();
   EXPECT_NE(dte_.Last().find("+FHNG:0"), std::string::npos) << dte_.Last();
 
-  ASSERT_TRUE(line_.WaitFor("received 200", "OK 1 sessions", 10));
-  std::string got = line_.Control("received 200");
+  std::string got = Received();
   EXPECT_NE(got.find("remote_id=QUILLET TEST\n"), std::string::npos) << got;
   EXPECT_NE(got.find("pages=1\n"), std::string::npos) << got;
   EXPECT_NE(got.find("resolution=204x196\n"), std::string::npos) << got;
   EXPECT_NE(got.find("result=0\n"), std::string::npos) << got;
+}
+
+TEST_F(Class2, RejectedPageIsSentAgainInClass20) {
+  std::string page = PageData(false, '.');
+  ASSERT_EQ(line_.Control("fault 100 rtn"), "OK\n");
+  ASSERT_TRUE(dte_.Ok("ATE0"));
+  ASSERT_TRUE(dte_.Ok("AT+FCLASS=2.0"));
+  ASSERT_TRUE(dte_.Ok("AT+FLI=\"TWO POINT O\""));
+  dte_.Command("ATD200");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 20)) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FCO\r\n"), std::string::npos) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FIS:"), std::string::npos) << dte_.Last();
+  dte_.Command("AT+FDT");
+  ASSERT_TRUE(dte_.Expect("CONNECT\r\n", 10)) << dte_.Last();
+  dte_.Send(page);
+  ASSERT_TRUE(dte_.Expect("ERROR\r\n", 10)) << dte_.Last();  // the first page is rejected
+  ASSERT_TRUE(dte_.Ok("AT+FPS?"));
+  EXPECT_NE(dte_.Last().find("+FPS:2"), std::string::npos) << dte_.Last();
+  dte_.Command("AT+FDT");
+  ASSERT_TRUE(dte_.Expect("CONNECT\r\n", 10)) << dte_.Last();
+  dte_.Send(page);
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 60)) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FHS:0"), std::string::npos) << dte_.Last();
+  std::string got = Received();
+  EXPECT_NE(got.find("remote_id=TWO POINT O\n"), std::string::npos) << got;
+  EXPECT_NE(got.find("pages=1\n"), std::string::npos) << got;
 }
 
 TEST_F(Class2, ProgramReceivesAPageFromACallingRemote) {

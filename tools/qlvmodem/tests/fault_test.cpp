@@ -10,18 +10,9 @@
 namespace ql::vmodem::testing {
 namespace {
 
-class ModemFaults : public ::testing::Test {
+class ModemFaults : public TwoModemLine {
  protected:
-  ql::testing::TempDir dir_;
-  RunningLine line_{{"--modem", "ttyFAX0=100", "--modem", "ttyFAX1=101", "--ring-period", "1"}, dir_.path()};
-  DteLink caller_{dir_ / "ttyFAX0"};
-  DteLink callee_{dir_ / "ttyFAX1"};
-
-  void SetUp() override {
-    ASSERT_TRUE(caller_.Ok("ATE0+FCLASS=1"));
-    ASSERT_TRUE(callee_.Ok("ATE0S0=1"));
-    ASSERT_TRUE(callee_.Ok("AT+FCLASS=1"));
-  }
+  void SetUp() override { Prepare("S0=1"); }
   void Order(const std::string& fault) { ASSERT_EQ(line_.Control("fault " + fault), "OK\n"); }
 };
 

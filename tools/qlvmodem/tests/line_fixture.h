@@ -11,6 +11,7 @@
 
 #include "tests/support/temp_dir.h"
 #include "tools/qlvmodem/control.h"
+#include "tools/qlvmodem/tests/dte_link.h"
 #include "tools/qlvmodem/virtual_line.h"
 
 namespace ql::vmodem::testing {
@@ -44,6 +45,22 @@ class RunningLine {
  private:
   std::unique_ptr<VirtualLine> line_;
   std::thread thread_;
+};
+
+// Two Class 1 modems, 100 and 101, with their programs attached; rings every second.
+class TwoModemLine : public ::testing::Test {
+ protected:
+  ql::testing::TempDir dir_;
+  RunningLine line_{{"--modem", "ttyFAX0=100", "--modem", "ttyFAX1=101", "--ring-period", "1"}, dir_.path()};
+  DteLink caller_{dir_ / "ttyFAX0"};
+  DteLink callee_{dir_ / "ttyFAX1"};
+
+  // Both programs select Class 1 without echo; the callee also sends `calleeSettings`.
+  void Prepare(const std::string& calleeSettings) {
+    ASSERT_TRUE(caller_.Ok("ATE0+FCLASS=1"));
+    ASSERT_TRUE(callee_.Ok("ATE0" + calleeSettings));
+    ASSERT_TRUE(callee_.Ok("AT+FCLASS=1"));
+  }
 };
 
 // A short one-page test document: 1728 pixels wide, `rows` rows at 196 dpi, G3 1-D,
