@@ -35,7 +35,8 @@ void LoadSettings(const std::filesystem::path& iniPath, TSettings& s) {
   s.InitString = ini.ReadString("Modem", "InitString", "");
   s.ComPort = ini.ReadInteger("Modem", "ComPort", -1);
   s.FaxClass = ini.ReadInteger("Modem", "FaxClass", 0);
-  s.MaximumBPS = ini.ReadInteger("Modem", "MaximumBPS", 9600);
+  // Only the listed rates mean anything to a fax modem; any other value stands for 9600.
+  s.MaximumBPS = ListPositionToBps(BpsToListPosition(ini.ReadInteger("Modem", "MaximumBPS", 9600)));
   s.ResetString = ini.ReadString("Resetting", "String", "");
   s.ResetAfterString = ini.ReadString("Resetting", "AfterString", "");
   s.Wav = ini.ReadString("Receive", "Wav", "");

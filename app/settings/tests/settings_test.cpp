@@ -105,6 +105,34 @@ TEST(Settings, SaveKeepsPlacementsAndUnknownSectionsAndHexAndMalformedValuesRead
   EXPECT_EQ(ini.ReadString("Dialing", "DialAttempts", ""), "3");
 }
 
+TEST(Settings, UnlistedRateIsReadAndSavedAs9600) {
+  TempDir dir;
+  WriteFile(dir / "QL.INI", "[Modem]\nMaximumBPS=19200\n");
+  TSettings s;
+  LoadSettings(dir / "QL.INI", s);
+  EXPECT_EQ(s.MaximumBPS, 9600);
+  SaveSettings(dir / "QL.INI", s);
+  EXPECT_EQ(IniFile(dir / "QL.INI").ReadString("Modem", "MaximumBPS", ""), "9600");
+}
+
+TEST(Settings, GarbageLinesAndHugeValuesDoNotBreakReading) {
+  TempDir dir;
+  std::string garbage = "\x01\x02 no equals sign\n[unclosed\n=value without key\n]]]\n";
+  garbage += "[User]\nName=" + std::string(5000, 'N') + "\nFax\n[Modem]\nComPort=1\n\xff\xfe=\n";
+  WriteFile(dir / "QL.INI", garbage);
+  TSettings s;
+  LoadSettings(dir / "QL.INI", s);
+  EXPECT_EQ(s.Name, std::string(1023, 'N'));
+  EXPECT_EQ(s.Fax, "");
+  EXPECT_EQ(s.ComPort, 1);
+  EXPECT_EQ(s.DialAttempts, 3);  // section missing altogether
+  SaveSettings(dir / "QL.INI", s);
+  TSettings back;
+  LoadSettings(dir / "QL.INI", back);
+  EXPECT_EQ(back.Name, s.Name);
+  EXPECT_EQ(back.ComPort, 1);
+}
+
 TEST(Settings, UnwritableFileRaisesUnableToWrite) {
   TempDir dir;
   std::filesystem::create_directory(dir / "QL.INI");  // a folder where the file should be
@@ -115,6 +143,10 @@ TEST(Settings, UnwritableFileRaisesUnableToWrite) {
   } catch (const Exception& e) {
     EXPECT_EQ(e.Message(), "Unable to write to " + (dir / "QL.INI").string());
   }
+  // A folder that is a file: refused for every user, root included.
+  WriteFile(dir / "plain", "");
+  EXPECT_THROW(SaveSettings(dir / "plain" / "QL.INI", s), Exception);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 TEST(Settings, MaximumBpsListPositions) {
