@@ -90,5 +90,6 @@ FastCarrier FastTransmission(const fax_state_s* terminal) {
 
 namespace ql::vmodem {
 int ResultCodeMode(const t31_state_s* modem) { return modem->at_state.result_code_mode; }
+void SetResultCodeMode(t31_state_s* modem, int mode) { modem->at_state.result_code_mode = mode; }
 void PutResultCode(t31_state_s* modem, int code) { at_put_response_code(&modem->at_state, code); }
 }  // namespace ql::vmodem

@@ -56,6 +56,7 @@ FastCarrier FastTransmission(const fax_state_s* terminal);
 namespace ql::vmodem {
 // The ATX setting (0 to 4): which call-progress results the modem reports.
 int ResultCodeMode(const t31_state_s* modem);
+void SetResultCodeMode(t31_state_s* modem, int mode);
 // Writes a standard result code (OK, ERROR ...) in the modem's current format.
 void PutResultCode(t31_state_s* modem, int code);
 }  // namespace ql::vmodem

@@ -49,6 +49,8 @@ VirtualModem::~VirtualModem() { DestroyInterpreter(); }
 void VirtualModem::CreateInterpreter() {
   t31_ = t31_init(nullptr, &VirtualModem::OnOutput, this, &VirtualModem::OnControl, this, nullptr, nullptr);
   t31_set_transmit_on_idle(t31_, 1);
+  // Like most fax modems, report every call-progress result from power-on (ATX4).
+  SetResultCodeMode(t31_, 4);
   inbox_.clear();
   line_.clear();
   dlePending_ = false;

@@ -18,7 +18,7 @@ class ModemFaults : public TwoModemLine {
 
 TEST_F(ModemFaults, CallProgressResultsFollowAtx) {
   Order("101 busy");
-  caller_.Command("ATX4D101");
+  caller_.Command("ATD101");  // X4 from power-on
   EXPECT_TRUE(caller_.Expect("\r\nBUSY\r\n", 10)) << caller_.Last();
   Order("101 busy");
   caller_.Command("ATX0D101");  // a modem that does not detect busy tones
