@@ -8,7 +8,7 @@ namespace ql::vmodem {
 
 namespace {
 
-struct FaultSpec {
+struct FaultEntry {
   FaultKind kind;
   const char* name;
   int defaultValue;
@@ -17,7 +17,7 @@ struct FaultSpec {
   const char* unit;
 };
 
-constexpr std::array<FaultSpec, 12> kSpecs = {{
+constexpr std::array<FaultEntry, 12> kEntries = {{
     {FaultKind::kBusy, "busy", 0, 0, 0, ""},
     {FaultKind::kNoAnswer, "noanswer", 30, 1, 600, "s"},
     {FaultKind::kVoice, "voice", 0, 0, 0, ""},
@@ -32,29 +32,29 @@ constexpr std::array<FaultSpec, 12> kSpecs = {{
     {FaultKind::kNoise, "noise", -45, -90, 0, " dBm0"},
 }};
 
-const FaultSpec& SpecOf(FaultKind kind) {
-  for (const auto& spec : kSpecs)
-    if (spec.kind == kind) return spec;
-  return kSpecs[0];
+const FaultEntry& EntryOf(FaultKind kind) {
+  for (const auto& entry : kEntries)
+    if (entry.kind == kind) return entry;
+  return kEntries[0];
 }
 
 }  // namespace
 
 std::optional<Fault> ParseFault(std::string_view name, std::string_view argument, std::string* error) {
-  for (const auto& spec : kSpecs) {
-    if (name != spec.name) continue;
-    Fault fault{spec.kind, spec.defaultValue};
+  for (const auto& entry : kEntries) {
+    if (name != entry.name) continue;
+    Fault fault{entry.kind, entry.defaultValue};
     if (argument.empty()) return fault;
-    if (spec.minValue == 0 && spec.maxValue == 0) {
-      *error = std::string("fault '") + spec.name + "' takes no value";
+    if (entry.minValue == 0 && entry.maxValue == 0) {
+      *error = std::string("fault '") + entry.name + "' takes no value";
       return std::nullopt;
     }
     int value = 0;
     auto [end, ec] = std::from_chars(argument.data(), argument.data() + argument.size(), value);
-    if (ec != std::errc() || end != argument.data() + argument.size() || value < spec.minValue ||
-        value > spec.maxValue) {
-      *error = std::string("bad value '") + std::string(argument) + "' for fault '" + spec.name + "' (" +
-               std::to_string(spec.minValue) + " to " + std::to_string(spec.maxValue) + ")";
+    if (ec != std::errc() || end != argument.data() + argument.size() || value < entry.minValue ||
+        value > entry.maxValue) {
+      *error = std::string("bad value '") + std::string(argument) + "' for fault '" + entry.name + "' (" +
+               std::to_string(entry.minValue) + " to " + std::to_string(entry.maxValue) + ")";
       return std::nullopt;
     }
     fault.value = value;
@@ -64,20 +64,20 @@ std::optional<Fault> ParseFault(std::string_view name, std::string_view argument
   return std::nullopt;
 }
 
-std::string FaultName(FaultKind kind) { return SpecOf(kind).name; }
+std::string FaultName(FaultKind kind) { return EntryOf(kind).name; }
 
 std::string DescribeFault(const Fault& fault) {
-  const FaultSpec& spec = SpecOf(fault.kind);
-  std::string text = spec.name;
-  if (spec.minValue != 0 || spec.maxValue != 0) text += " " + std::to_string(fault.value) + spec.unit;
+  const FaultEntry& entry = EntryOf(fault.kind);
+  std::string text = entry.name;
+  if (entry.minValue != 0 || entry.maxValue != 0) text += " " + std::to_string(fault.value) + entry.unit;
   return text;
 }
 
 std::string FaultNames() {
   std::string names;
-  for (const auto& spec : kSpecs) {
+  for (const auto& entry : kEntries) {
     if (!names.empty()) names += ", ";
-    names += spec.name;
+    names += entry.name;
   }
   return names;
 }
