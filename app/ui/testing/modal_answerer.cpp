@@ -47,7 +47,7 @@ void ModalAnswerer::Poll() {
 
 bool ClickButtonByText(QWidget* window, const QString& text) {
   for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
-    if (b->text().remove(QLatin1Char('&')) == QString(text).remove(QLatin1Char('&')) && b->isVisible()) {
+    if (b->text().remove(QLatin1Char('&')) == QString(text).remove(QLatin1Char('&')) && !b->isHidden()) {
       b->click();
       return true;
     }

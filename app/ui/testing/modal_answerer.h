@@ -31,6 +31,9 @@ class ModalAnswerer {
   // Shorthands: press a standard button of the next message box.
   ModalAnswerer& ThenPress(QMessageBox::StandardButton button);
 
+  // A modal window the test drives itself (the window under test): never answered.
+  void Ignore(QWidget* window) { handled_.emplace_back(window); }
+
   int Pending() const { return static_cast<int>(answers_.size()); }
   const std::vector<SeenModal>& Seen() const { return seen_; }
 
