@@ -280,6 +280,8 @@ bool DbfFile::TryLockWriter() { return mode_ == OpenMode::Exclusive || LockByte(
 void DbfFile::UnlockWriter() {
   if (mode_ != OpenMode::Exclusive) LockByte(kWriterLockByte, F_UNLCK, false);
 }
+bool DbfFile::TryLockReader() { return mode_ == OpenMode::Exclusive || LockByte(kWriterLockByte, F_RDLCK, false); }
+void DbfFile::UnlockReader() { UnlockWriter(); }
 bool DbfFile::TryLockRecord(uint32_t recno) {
   return mode_ == OpenMode::Exclusive || LockByte(kRecordLockBase + recno, F_WRLCK, false);
 }

@@ -83,6 +83,10 @@ class DbfFile {
   // Locks (non-blocking try; retried by the caller for its lock time-out).
   bool TryLockWriter();
   void UnlockWriter();
+  // Readers of shared tables hold the writer byte shared while they read, so they never
+  // see an index half-way through a change.
+  bool TryLockReader();
+  void UnlockReader();
   bool TryLockRecord(uint32_t recno);
   void UnlockRecord(uint32_t recno);
   int Sync();

@@ -40,6 +40,34 @@ bool LockWithTimeout(TryLock tryLock, int seconds) {
 
 }  // namespace
 
+// Held around every read of a shared or read-only table: waits for a writer in another
+// process to finish, then picks up what it changed.
+class Table::ReadGuard {
+ public:
+  explicit ReadGuard(Table& t) : t_(t) {
+    if (t_.dbf_.Mode() == OpenMode::Exclusive || t_.writeDepth_ > 0 || t_.readDepth_ > 0) return;
+    if (!LockWithTimeout([&] { return t_.dbf_.TryLockReader(); }, t_.lockTimeoutSeconds_)) {
+      rc = xbLocked;
+      return;
+    }
+    locked_ = true;
+    ++t_.readDepth_;
+    rc = t_.SyncShared();
+  }
+  ~ReadGuard() {
+    if (!locked_) return;
+    --t_.readDepth_;
+    t_.dbf_.UnlockReader();
+  }
+  ReadGuard(const ReadGuard&) = delete;
+  ReadGuard& operator=(const ReadGuard&) = delete;
+  int rc = xbOK;
+
+ private:
+  Table& t_;
+  bool locked_ = false;
+};
+
 Table::~Table() { Close(); }
 
 int Table::Create(const std::filesystem::path& path, const std::vector<FieldSpec>& fields) {
@@ -175,52 +203,54 @@ void Table::Report(std::size_t done, std::size_t total, int base, int span) {
   progress_(std::clamp(percent, 0, 100));
 }
 
-// Scans every row and writes a new index file holding these tags.
+// Scans every row and adds one tag, built from the sorted keys, to an index file.
+int Table::BuildTag(CdxFile& out, const TagDefinition& def, int base, int span) {
+  TagRuntime t;
+  if (t.key.Compile(def.keyExpression, dbf_.Fields()) != xbOK) return xbBadExpression;
+  if (!def.forExpression.empty() &&
+      (t.condition.Compile(def.forExpression, dbf_.Fields()) != xbOK || t.condition.Type() != ValueType::Logical))
+    return xbBadExpression;
+  const int keyLength = KeyLengthFor(t.key.Type(), t.key.Width());
+  if (keyLength < 1 || keyLength > 240) return xbKeyTooLong;
+  const uint32_t count = dbf_.RecordCount();
+  std::vector<CdxKey> keys;
+  keys.reserve(count);
+  std::string chunk;
+  const int half = span / 2;
+  for (uint32_t first = 1; first <= count; first += kScanChunk) {
+    const uint32_t n = std::min(kScanChunk, count - first + 1);
+    if (const int rc = dbf_.ReadRecords(first, n, chunk); rc != xbOK) return rc;
+    for (uint32_t i = 0; i < n; ++i) {
+      const std::string_view rec(chunk.data() + static_cast<std::size_t>(i) * dbf_.RecordLength(),
+                                 static_cast<std::size_t>(dbf_.RecordLength()));
+      const RowView row{rec, first + i};
+      if (t.condition.IsCompiled() && !t.condition.IsTrue(row)) continue;
+      keys.push_back({EncodeKey(t.key.Evaluate(row), keyLength), first + i});
+    }
+    Report(first + n - 1, count, base, half);
+  }
+  std::sort(keys.begin(), keys.end(), [](const CdxKey& a, const CdxKey& b) {
+    const int c = a.key.compare(b.key);
+    return c != 0 ? c < 0 : a.recno < b.recno;
+  });
+  CdxTag tag;
+  tag.name = def.name;
+  tag.keyExpression = def.keyExpression;
+  tag.forExpression = def.forExpression;
+  tag.descending = def.descending;
+  tag.keyLength = keyLength;
+  tag.fill = KeyFillFor(t.key.Type());
+  return out.AddTag(tag, keys, [&](std::size_t done, std::size_t total) { Report(done, total, base + half, span - half); });
+}
+
+// Writes a new index file holding these tags.
 int Table::BuildIndexFile(const std::filesystem::path& path, const std::vector<TagDefinition>& defs) {
   CdxFile out;
   if (const int rc = out.Create(path); rc != xbOK) return rc;
-  const uint32_t count = dbf_.RecordCount();
   for (std::size_t d = 0; d < defs.size(); ++d) {
-    TagRuntime t;
-    if (t.key.Compile(defs[d].keyExpression, dbf_.Fields()) != xbOK) return xbBadExpression;
-    if (!defs[d].forExpression.empty() &&
-        (t.condition.Compile(defs[d].forExpression, dbf_.Fields()) != xbOK || t.condition.Type() != ValueType::Logical))
-      return xbBadExpression;
-    const int keyLength = KeyLengthFor(t.key.Type(), t.key.Width());
-    if (keyLength < 1 || keyLength > 240) return xbKeyTooLong;
-    std::vector<CdxKey> keys;
-    keys.reserve(count);
-    std::string chunk;
     const int base = static_cast<int>(d * 100 / defs.size());
     const int span = static_cast<int>((d + 1) * 100 / defs.size()) - base;
-    for (uint32_t first = 1; first <= count; first += kScanChunk) {
-      const uint32_t n = std::min(kScanChunk, count - first + 1);
-      if (const int rc = dbf_.ReadRecords(first, n, chunk); rc != xbOK) return rc;
-      for (uint32_t i = 0; i < n; ++i) {
-        const std::string_view rec(chunk.data() + static_cast<std::size_t>(i) * dbf_.RecordLength(),
-                                   static_cast<std::size_t>(dbf_.RecordLength()));
-        const RowView row{rec, first + i};
-        if (t.condition.IsCompiled() && !t.condition.IsTrue(row)) continue;
-        keys.push_back({EncodeKey(t.key.Evaluate(row), keyLength), first + i});
-      }
-      Report(first + n - 1, count, base, span / 2);
-    }
-    std::sort(keys.begin(), keys.end(), [](const CdxKey& a, const CdxKey& b) {
-      const int c = a.key.compare(b.key);
-      return c != 0 ? c < 0 : a.recno < b.recno;
-    });
-    CdxTag tag;
-    tag.name = defs[d].name;
-    tag.keyExpression = defs[d].keyExpression;
-    tag.forExpression = defs[d].forExpression;
-    tag.descending = defs[d].descending;
-    tag.keyLength = keyLength;
-    tag.fill = KeyFillFor(t.key.Type());
-    const int half = span / 2;
-    const int rc = out.AddTag(tag, keys, [&](std::size_t done, std::size_t total) {
-      Report(done, total, base + half, span - half);
-    });
-    if (rc != xbOK) return rc;
+    if (const int rc = BuildTag(out, defs[d], base, span); rc != xbOK) return rc;
   }
   return out.Flush();
 }
@@ -232,22 +262,20 @@ int Table::IndexTag(const TagDefinition& def) {
   if (def.name.empty() || def.name.size() > 10) return xbBadArgument;
   if (cdx_.IsOpen() && cdx_.FindTag(def.name) >= 0) return xbBadArgument;
   if (const int rc = BeginWrite(); rc != xbOK) return rc;
-  // The tag is written into a copy of the index beside it, which then replaces it whole.
-  std::vector<TagDefinition> defs = TagDefinitions();
-  defs.push_back(def);
-  const std::filesystem::path index = IndexPathFor(dbf_.Path());
-  const std::filesystem::path temp = TemporarySibling(index);
-  int rc = BuildIndexFile(temp, defs);
-  std::error_code ec;
-  if (rc == xbOK) {
-    cdx_.Close();
-    std::filesystem::rename(temp, index, ec);
-    rc = ec ? xbIoError : cdx_.Open(index, false);
-    if (rc == xbOK) rc = CompileTags();
+  int rc = xbOK;
+  if (!cdx_.IsOpen()) {
+    rc = cdx_.Create(IndexPathFor(dbf_.Path()));
     if (rc == xbOK) rc = dbf_.SetProductionIndexFlag(true);
-    knownChangeCount_ = cdx_.ChangeCount();
   }
-  std::filesystem::remove(temp, ec);
+  if (rc == xbOK) rc = BuildTag(cdx_, def, 0, 100);
+  if (rc == xbOK) rc = CompileTags();
+  if (rc != xbOK && cdx_.IsOpen()) {
+    // A tag that fails to build leaves the index as it was before (the failed tag is
+    // only in memory): reread it from the file.
+    const int reloaded = cdx_.Reload();
+    if (reloaded != xbOK || CompileTags() != xbOK) DropIndex();
+  }
+  knownChangeCount_ = cdx_.ChangeCount();
   return EndWrite(rc);
 }
 
@@ -295,7 +323,8 @@ bool Table::Visible(const std::string& record, uint32_t recno) const {
 int Table::QueryRecCount() {
   if (!IsOpen()) return xbNotOpen;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  if (const int rc = SyncShared(); rc != xbOK) return rc;
+  ReadGuard guard(*this);
+  if (guard.rc != xbOK) return guard.rc;
   const uint32_t count = dbf_.RecordCount();
   const auto length = static_cast<std::size_t>(dbf_.RecordLength());
   std::string chunk;
@@ -398,7 +427,8 @@ int Table::PositionCursor(CdxCursor& c, bool viewForward) {
 int Table::GoTop() {
   if (!IsOpen()) return xbNotOpen;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  if (const int rc = SyncShared(); rc != xbOK) return rc;
+  ReadGuard guard(*this);
+  if (guard.rc != xbOK) return guard.rc;
   bof_ = false;
   int found;
   if (order_ == 0) {
@@ -418,7 +448,8 @@ int Table::GoTop() {
 int Table::GoBottom() {
   if (!IsOpen()) return xbNotOpen;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  if (const int rc = SyncShared(); rc != xbOK) return rc;
+  ReadGuard guard(*this);
+  if (guard.rc != xbOK) return guard.rc;
   bof_ = false;
   int found;
   if (order_ == 0) {
@@ -438,7 +469,8 @@ int Table::GoBottom() {
 int Table::Skip(int64_t n) {
   if (!IsOpen()) return xbNotOpen;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  if (const int rc = SyncShared(); rc != xbOK) return rc;
+  ReadGuard guard(*this);
+  if (guard.rc != xbOK) return guard.rc;
   if (n == 0) return current_ == 0 ? xbOK : LoadRecord(current_);
   const bool forward = n > 0;
   const int64_t count = (forward ? n : -n) - 1;
@@ -471,7 +503,8 @@ int Table::Skip(int64_t n) {
 int Table::Go(uint32_t recno) {
   if (!IsOpen()) return xbNotOpen;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  if (const int rc = SyncShared(); rc != xbOK) return rc;
+  ReadGuard guard(*this);
+  if (guard.rc != xbOK) return guard.rc;
   bof_ = false;
   if (recno < 1 || recno > dbf_.RecordCount()) {
     SetEof();
@@ -484,7 +517,8 @@ int Table::Seek(std::string_view value) {
   if (!IsOpen()) return xbNotOpen;
   if (order_ == 0) return xbNoSuchTag;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  if (const int rc = SyncShared(); rc != xbOK) return rc;
+  ReadGuard guard(*this);
+  if (guard.rc != xbOK) return guard.rc;
   const int tag = order_ - 1;
   const int keyLength = cdx_.Tags()[static_cast<std::size_t>(tag)].keyLength;
   Value v;
@@ -627,10 +661,7 @@ int Table::SyncShared() {
   if (dbf_.Mode() == OpenMode::Exclusive) return xbOK;
   if (const int rc = dbf_.RefreshCount(); rc != xbOK) return rc;
   if (cdx_.IsOpen() && writeDepth_ <= 1 && cdx_.StoredChangeCount() != knownChangeCount_) {
-    if (const int rc = cdx_.Reload(); rc != xbOK) {
-      DropIndex();
-      return rc;
-    }
+    if (const int rc = cdx_.Reload(); rc != xbOK) return rc;
     knownChangeCount_ = cdx_.ChangeCount();
   }
   return xbOK;

@@ -120,6 +120,7 @@ class Table {
   int Pack();
 
  private:
+  class ReadGuard;
   struct TagRuntime {
     Expression key;
     Expression condition;
@@ -144,6 +145,7 @@ class Table {
   int StepTag(CdxCursor& c, bool forward);
   int WalkTag(CdxCursor c, bool forward, int64_t count);
   int WalkRecords(uint32_t from, bool forward, int64_t count);
+  int BuildTag(CdxFile& out, const TagDefinition& def, int base, int span);
   int BuildIndexFile(const std::filesystem::path& path, const std::vector<TagDefinition>& tags);
   void Report(std::size_t done, std::size_t total, int base, int span);
 
@@ -162,6 +164,7 @@ class Table {
   int lockTimeoutSeconds_ = 1;
   uint32_t lockedRecord_ = 0;
   int writeDepth_ = 0;
+  int readDepth_ = 0;
   uint32_t knownChangeCount_ = 0;
   ProgressHook progress_;
 };
