@@ -14,7 +14,12 @@ ModalAnswerer::ModalAnswerer() {
 ModalAnswerer::~ModalAnswerer() { timer_.stop(); }
 
 ModalAnswerer& ModalAnswerer::Then(Answer answer) {
-  answers_.push_back(std::move(answer));
+  answers_.push_back(Queued{QString(), std::move(answer)});
+  return *this;
+}
+
+ModalAnswerer& ModalAnswerer::ThenOn(const QString& caption, Answer answer) {
+  answers_.push_back(Queued{caption, std::move(answer)});
   return *this;
 }
 
@@ -31,11 +36,12 @@ void ModalAnswerer::Poll() {
   if (modal == nullptr || !modal->isVisible() || answers_.empty()) return;
   for (const auto& h : handled_)
     if (h == modal) return;
+  if (!answers_.front().caption.isEmpty() && answers_.front().caption != modal->windowTitle()) return;
   handled_.emplace_back(modal);
   SeenModal seen{modal->windowTitle(), {}};
   if (auto* box = qobject_cast<QMessageBox*>(modal)) seen.text = box->text();
   seen_.push_back(seen);
-  Answer answer = std::move(answers_.front());
+  Answer answer = std::move(answers_.front().answer);
   answers_.pop_front();
   // Run the answer from its own event, so a modal window it opens in turn can be
   // answered by this poll timer again.

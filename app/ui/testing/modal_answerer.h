@@ -28,6 +28,8 @@ class ModalAnswerer {
   ~ModalAnswerer();
 
   ModalAnswerer& Then(Answer answer);
+  // An answer that waits for a modal window of this caption (others stay unanswered).
+  ModalAnswerer& ThenOn(const QString& caption, Answer answer);
   // Shorthands: press a standard button of the next message box.
   ModalAnswerer& ThenPress(QMessageBox::StandardButton button);
 
@@ -41,7 +43,11 @@ class ModalAnswerer {
   void Poll();
 
   QTimer timer_;
-  std::deque<Answer> answers_;
+  struct Queued {
+    QString caption;  // empty: any modal window
+    Answer answer;
+  };
+  std::deque<Queued> answers_;
   std::vector<QPointer<QWidget>> handled_;
   std::vector<SeenModal> seen_;
 };
