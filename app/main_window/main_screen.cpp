@@ -370,8 +370,11 @@ void TMainScreen::OpenTables() {
       else SetArchiveCaptions();
     });
   }
-  outView_->setColumnWidth(0, 220);
-  outView_->setColumnWidth(5, 160);
+  // Widths until the user's own layout is restored at the first activation.
+  const int outWidths[] = {220, 90, 70, 150, 110, 170, 160, 100};
+  for (int c = 0; c < static_cast<int>(std::size(outWidths)); ++c) outView_->setColumnWidth(c, outWidths[c]);
+  const int recWidths[] = {90, 80, 170, 60, 300};
+  for (int c = 0; c < static_cast<int>(std::size(recWidths)); ++c) recView_->setColumnWidth(c, recWidths[c]);
   if (outModel_->rowCount() > 0) outView_->selectRow(0);
   if (recModel_->rowCount() > 0) recView_->selectRow(0);
 }
