@@ -57,15 +57,30 @@ bool Exists(const std::filesystem::path& path) {
 
 }  // namespace
 
+bool TMainScreen::CurrentOutgoing(OutgoingFax& row, uint32_t& recno) {
+  if (!GoToCurrent(TListTab::ltOutgoing, recno)) return false;
+  ReadOutgoing(out_, row);
+  return true;
+}
+
+bool TMainScreen::CurrentReceived(ReceivedFax& row, uint32_t& recno) {
+  if (faxInProgress_) {
+    Beep();
+    return false;
+  }
+  if (!GoToCurrent(TListTab::ltReceived, recno)) return false;
+  ReadReceived(rec_, row);
+  return true;
+}
+
 void TMainScreen::EditCurrent() {
   if (CurrentTab() == TListTab::ltReceived) {
     EditReceivedFax();
     return;
   }
   uint32_t recno = 0;
-  if (!GoToCurrent(TListTab::ltOutgoing, recno)) return;
   OutgoingFax row;
-  ReadOutgoing(out_, row);
+  if (!CurrentOutgoing(row, recno)) return;
   if (!row.faxCover.empty() && IsAttached(TCommand::cmEditCover)) {
     attached_[TCommand::cmEditCover]();
     RefreshList(TListTab::ltOutgoing, recno);
@@ -76,9 +91,8 @@ void TMainScreen::EditCurrent() {
 
 void TMainScreen::EditAPFFax() {
   uint32_t recno = 0;
-  if (!GoToCurrent(TListTab::ltOutgoing, recno)) return;
   OutgoingFax row;
-  ReadOutgoing(out_, row);
+  if (!CurrentOutgoing(row, recno)) return;
   TFaxInfo info{Q(row.recipient), Q(row.phone), Q(row.subject), Q(row.notes), Q(row.codes)};
   if (!TFaxEditor::Edit(this, QStringLiteral("Fax Information Editor"), info, PickFromPhoneBook)) return;
   ReturnToRow(out_, recno);
@@ -87,14 +101,9 @@ void TMainScreen::EditAPFFax() {
 }
 
 void TMainScreen::EditReceivedFax() {
-  if (faxInProgress_) {
-    Beep();
-    return;
-  }
   uint32_t recno = 0;
-  if (!GoToCurrent(TListTab::ltReceived, recno)) return;
   ReceivedFax row;
-  ReadReceived(rec_, row);
+  if (!CurrentReceived(row, recno)) return;
   QString notes = Q(row.notes);
   if (!TEditReceiveNotes::Edit(this, Q(row.from), notes)) return;
   ReturnToRow(rec_, recno);
@@ -104,9 +113,8 @@ void TMainScreen::EditReceivedFax() {
 
 void TMainScreen::CloneAPFFax() {
   uint32_t recno = 0;
-  if (!GoToCurrent(TListTab::ltOutgoing, recno)) return;
   OutgoingFax source;
-  ReadOutgoing(out_, source);
+  if (!CurrentOutgoing(source, recno)) return;
   if (!AskYesNoDefaultNo(CloneQuestion(Q(source.subject)), QStringLiteral("Clone"))) return;
   if (source.faxDoc.empty() && source.faxCover.empty()) return;
   const std::filesystem::path send = SendFolder();
@@ -146,14 +154,9 @@ void TMainScreen::DeleteCurrent() {
 }
 
 void TMainScreen::DeleteFromRec() {
-  if (faxInProgress_) {
-    Beep();
-    return;
-  }
   uint32_t recno = 0;
-  if (!GoToCurrent(TListTab::ltReceived, recno)) return;
   ReceivedFax row;
-  ReadReceived(rec_, row);
+  if (!CurrentReceived(row, recno)) return;
   if (!AskYesNoDefaultNo(DeleteReceivedQuestion(Q(row.from)), QStringLiteral("Delete"))) return;
   ReturnToRow(rec_, recno);
   DeleteRow(rec_);
@@ -163,9 +166,8 @@ void TMainScreen::DeleteFromRec() {
 
 void TMainScreen::DeleteFromSend() {
   uint32_t recno = 0;
-  if (!GoToCurrent(TListTab::ltOutgoing, recno)) return;
   OutgoingFax row;
-  ReadOutgoing(out_, row);
+  if (!CurrentOutgoing(row, recno)) return;
   TDeleteChoice choice = TDeleteChoice::dwBoth;
   if (!row.faxDoc.empty() && !row.faxCover.empty()) {
     const std::optional<TDeleteChoice> chosen = TDeleteWhat::Ask(this);
@@ -223,9 +225,8 @@ void TMainScreen::ArchiveCurrent() {
 
 void TMainScreen::ForwardReceived() {
   uint32_t recno = 0;
-  if (!GoToCurrent(TListTab::ltReceived, recno)) return;
   ReceivedFax row;
-  ReadReceived(rec_, row);
+  if (!CurrentReceived(row, recno)) return;
   const std::filesystem::path received = RowFile(ReceiveFolder(), row.faxFile);
   if (!Exists(received)) {
     Beep();

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "app/fax_store/fax_store.h"
 #include "app/main_window/button_rules.h"
 #include "table_engine/table_engine.h"
 
@@ -134,6 +135,10 @@ class TMainScreen : public QMainWindow {
   void SettleOrder(TListTab tab, const char* defaultTag);
   // Moves the list's table to its current row; false (after a beep) when it has none.
   bool GoToCurrent(TListTab tab, uint32_t& recno);
+  // The current row of a list, read. False (after a beep) when the list has none or,
+  // for the received list, while a fax is coming in.
+  bool CurrentOutgoing(OutgoingFax& row, uint32_t& recno);
+  bool CurrentReceived(ReceivedFax& row, uint32_t& recno);
   xb::TTableEngine& TableOf(TListTab tab) { return tab == TListTab::ltOutgoing ? out_ : rec_; }
   TTableListModel* ModelOf(TListTab tab) const;
   QTableView* ViewOf(TListTab tab) const;

@@ -10,19 +10,16 @@
 #include "picker/driver_handover.h"
 #include "picker/picker_window.h"
 #include "platform/data_folder.h"
+#include "app/ui/testing/application.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {
 namespace {
 
-int argc = 1;
-char arg0[] = "picker_test";
-char* argv[] = {arg0, nullptr};
-
 class PickerTest : public ::testing::Test {
  protected:
   PickerTest() {
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    testing::EnsureApplication();
     SetDataFolder(dir_.path());
     StartTableSession();
     // A socket of this test alone, so tests running side by side do not meet.
@@ -39,7 +36,9 @@ class PickerTest : public ::testing::Test {
 TEST_F(PickerTest, AcceptFillsTheDriverDialogRestoresItAndEndsThePicker) {
   AddEntry("Alice Brown", "555-0100");
   QProcess dialog;
-  dialog.start(QString::fromLocal8Bit(qgetenv("QL_BINARY_DIR")) + "/tests/driver_dialog_stub", {});
+  // The stub is built beside this test program.
+  const auto here = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  dialog.start(QString::fromStdString((here / "driver_dialog_stub").string()), {});
   ASSERT_TRUE(dialog.waitForReadyRead(10000));
   ASSERT_EQ(dialog.readLine().trimmed(), "listening");
 

@@ -9,19 +9,16 @@
 #include "app/lists/column_layout.h"
 #include "app/lists/table_list_model.h"
 #include "platform/data_folder.h"
+#include "app/ui/testing/application.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {
 namespace {
 
-int argc = 1;
-char arg0[] = "lists_test";
-char* argv[] = {arg0, nullptr};
-
 class Lists : public ::testing::Test {
  protected:
   Lists() {
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    testing::EnsureApplication();
     SetDataFolder(dir_.path());
     StartTableSession();
     EXPECT_TRUE(OpenFaxDBF(out_, ""));

@@ -13,19 +13,16 @@
 #include "app/main_window/quick_start.h"
 #include "app/main_window/receive_notes.h"
 #include "app/ui/testing/modal_answerer.h"
+#include "app/ui/testing/application.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {
 namespace {
 
-int argc = 1;
-char arg0[] = "desk_dialogs_test";
-char* argv[] = {arg0, nullptr};
-
 class DeskDialogs : public ::testing::Test {
  protected:
   DeskDialogs() {
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    testing::EnsureApplication();
   }
 };
 

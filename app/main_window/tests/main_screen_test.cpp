@@ -19,6 +19,7 @@
 #include "app/ui/testing/modal_answerer.h"
 #include "platform/data_folder.h"
 #include "platform/ini_file.h"
+#include "app/ui/testing/application.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {
@@ -26,14 +27,10 @@ namespace {
 
 using C = TCommand;
 
-int argc = 1;
-char arg0[] = "main_screen_test";
-char* argv[] = {arg0, nullptr};
-
 class MainScreenTest : public ::testing::Test {
  protected:
   MainScreenTest() {
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    testing::EnsureApplication();
     SetDataFolder(dir_.path());
     Settings() = TSettings{};
     StartTableSession();
@@ -144,10 +141,14 @@ TEST_F(MainScreenTest, CloneCopiesBodyAndCoverUnderNewNames) {
   Send("COV00000.FCD", "description");
   AddOutgoing("Budget", "FAX00000.APF", "COV00000.APF");
   TMainScreen window;
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   ASSERT_EQ(window.OutModel()->rowCount(), 1);
   testing::ModalAnswerer answers;
   answers.ThenPress(QMessageBox::Yes);
-  window.Action(C::cmClone)->trigger();
+  // Ctrl+C in the list clones (it is not the list's copy key here).
+  window.OutView()->setFocus();
+  QTest::keyClick(window.OutView(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(answers.Seen().at(0).text, "Clone the current fax?\n(subject: \"Budget\")");
   ASSERT_EQ(window.OutModel()->rowCount(), 2);
   const OutgoingFax clone = OutRow(window, window.OutView()->currentIndex().row());

@@ -12,19 +12,16 @@
 #include "app/ui/message_boxes.h"
 #include "app/ui/testing/modal_answerer.h"
 #include "platform/data_folder.h"
+#include "app/ui/testing/application.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {
 namespace {
 
-int argc = 1;
-char arg0[] = "phone_book_test";
-char* argv[] = {arg0, nullptr};
-
 class PhoneBookTest : public ::testing::Test {
  protected:
   PhoneBookTest() {
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    testing::EnsureApplication();
     SetDataFolder(dir_.path());
     StartTableSession();
   }

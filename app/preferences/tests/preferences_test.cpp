@@ -13,19 +13,16 @@
 #include "app/ui/testing/modal_answerer.h"
 #include "platform/data_folder.h"
 #include "platform/ini_file.h"
+#include "app/ui/testing/application.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {
 namespace {
 
-int argc = 1;
-char arg0[] = "preferences_test";
-char* argv[] = {arg0, nullptr};
-
 class PreferencesTest : public ::testing::Test {
  protected:
   PreferencesTest() {
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    testing::EnsureApplication();
     SetDataFolder(dir_.path());
     Settings() = TSettings{};
     LoadSettings();

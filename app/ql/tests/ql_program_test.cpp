@@ -12,7 +12,11 @@
 namespace ql {
 namespace {
 
-QString Program() { return QString::fromLocal8Bit(qgetenv("QL_BINARY_DIR")) + "/bin/ql"; }
+// Test programs live in build/tests, the programs in build/bin.
+QString Program() {
+  const auto tests = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  return QString::fromStdString((tests.parent_path() / "bin" / "ql").string());
+}
 
 TEST(QlProgram, SecondStartEndsAndLeavesTheFirstRunning) {
   testing::TempDir dir;

@@ -6,19 +6,16 @@
 
 #include "app/fax_store/fax_store.h"
 #include "platform/data_folder.h"
+#include "app/ui/testing/application.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {
 namespace {
 
-int argc = 1;
-char arg0[] = "rebuild_indexes_test";
-char* argv[] = {arg0, nullptr};
-
 class RebuildTest : public ::testing::Test {
  protected:
   RebuildTest() {
-    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    testing::EnsureApplication();
     SetDataFolder(dir_.path());
     StartTableSession();
     EXPECT_TRUE(OpenFaxDBF(out_));
