@@ -434,9 +434,14 @@ void TMainScreen::SortBy(TListTab tab, const std::string& tag) {
   xb::TTableEngine& table = TableOf(tab);
   const uint32_t recno = CurrentRecNo(tab);
   table.SetOrder(tag.empty() ? 0 : table.TagArea(tag));
+  SyncSortChecks(tab);
+  RefreshList(tab, recno);
+}
+
+void TMainScreen::SyncSortChecks(TListTab tab) {
+  const std::string tag = OrderTag(tab);
   QMenu* menu = tab == TListTab::ltOutgoing ? outSortMenu_ : recSortMenu_;
   for (QAction* entry : menu->actions()) entry->setChecked(entry->data().toString().toStdString() == tag);
-  RefreshList(tab, recno);
 }
 
 void TMainScreen::SettleOrder(TListTab tab, const char* defaultTag) {
@@ -465,6 +470,8 @@ void TMainScreen::SetButtons() {
   // its date order; the enabling below then sees the rows as shown.
   SettleOrder(TListTab::ltOutgoing, "DATESENT");
   SettleOrder(TListTab::ltReceived, "DATETIME");
+  SyncSortChecks(TListTab::ltOutgoing);
+  SyncSortChecks(TListTab::ltReceived);
   const TListTab tab = CurrentTab();
   TListState state;
   state.tab = tab;

@@ -133,6 +133,8 @@ class TMainScreen : public QMainWindow {
   void Enable(TCommand command, bool enabled);
   // Order rules of SetButtons for one list.
   void SettleOrder(TListTab tab, const char* defaultTag);
+  // The sort menu's check mark on the list's current order.
+  void SyncSortChecks(TListTab tab);
   // Moves the list's table to its current row; false (after a beep) when it has none.
   bool GoToCurrent(TListTab tab, uint32_t& recno);
   // The current row of a list, read. False (after a beep) when the list has none or,

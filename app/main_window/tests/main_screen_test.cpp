@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QBrush>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -285,7 +286,18 @@ TEST_F(MainScreenTest, SortMenuChoosesTheTagOrder) {
   AddOutgoing("c", "", "");
   TMainScreen window;
   EXPECT_EQ(window.OutTable().TagName(window.OutTable().IndexOrd()), "DATESENT");
-  window.SortBy(TListTab::ltOutgoing, "SUBJECT");
+  // As the user picks "&Subject" from the menu the Sort button pops up.
+  QMenu* menu = nullptr;
+  for (QMenu* m : window.findChildren<QMenu*>())
+    for (QAction* a : m->actions())
+      if (a->text() == "&Subject") menu = m;
+  ASSERT_NE(menu, nullptr);
+  for (QAction* a : menu->actions()) {
+    EXPECT_EQ(a->isChecked(), a->text() == "&Date Sent") << a->text().toStdString();
+    if (a->text() == "&Subject") a->trigger();
+  }
+  EXPECT_EQ(window.OutTable().TagName(window.OutTable().IndexOrd()), "SUBJECT");
+  for (QAction* a : menu->actions()) EXPECT_EQ(a->isChecked(), a->text() == "&Subject");
   EXPECT_EQ(Cell(window.OutModel(), 0, "Subject"), "A");
   EXPECT_EQ(Cell(window.OutModel(), 2, "Subject"), "c");
 }
