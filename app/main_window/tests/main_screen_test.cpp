@@ -98,6 +98,18 @@ TEST_F(MainScreenTest, FreshFolderCreatesTablesAndOpensPreferencesOnce) {
   EXPECT_TRUE(IniFile(dir_ / "QL.INI").HasSection("TMainScreen_Placement"));
 }
 
+TEST_F(MainScreenTest, AnOutgoingTableThatCannotBeOpenedClosesTheProgram) {
+  NotFirstRun();
+  testing::WriteFile(dir_ / "QLOUT.DBF", "this is no table");
+  testing::ModalAnswerer answers;
+  answers.ThenPress(QMessageBox::Ok);
+  TMainScreen window;
+  EXPECT_FALSE(window.TablesOpen());
+  ASSERT_EQ(answers.Seen().size(), 1U);
+  EXPECT_EQ(answers.Seen()[0].text, "Unable to open/create the FAX datafile - closing program");
+  EXPECT_EQ(testing::ReadFile(dir_ / "QLOUT.DBF"), "this is no table");  // left for the user to rescue
+}
+
 TEST_F(MainScreenTest, EmptyListsDisableRowCommandsAndLaterCommandsWaitForTheirPart) {
   NotFirstRun();
   TMainScreen window;
