@@ -555,8 +555,11 @@ void TMainScreen::FirstActivation() {
   // 2. Faxes printed to the driver while the program was not running.
   uint32_t remembered = 0;
   if (pickup_ && pickup_()) remembered = CurrentRecNo(TListTab::ltOutgoing);
-  // 3. Forward.
-  BringForward();
+  // 3. Forward, unless the program was started minimised.
+  if (startMinimized_)
+    showMinimized();
+  else
+    BringForward();
   QApplication::processEvents();
   // 4. A first run asks the user about the modem and themselves.
   if (firstRun_) {

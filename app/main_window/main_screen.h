@@ -57,6 +57,8 @@ class TMainScreen : public QMainWindow {
   void FirstActivation();
   void LaterActivation();
   bool FirstRun() const { return firstRun_; }
+  // Started minimised (ql --minimized): the first activation leaves the window minimised.
+  void SetStartMinimized(bool minimized) { startMinimized_ = minimized; }
   // Another start of the program asked this window to come forward.
   void BringForward();
 
@@ -167,6 +169,7 @@ class TMainScreen : public QMainWindow {
   bool receiveMode_ = false;
   bool faxInProgress_ = false;
   bool closing_ = false;
+  bool startMinimized_ = false;
   bool settingButtons_ = false;
   std::string archiveFilter_;
 };

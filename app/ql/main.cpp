@@ -1,5 +1,6 @@
 // ql: the fax desk. One instance per data folder; a second start brings the first
 // window forward and ends.
+//   ql [--home DIR] [--minimized]
 
 #include <QApplication>
 #include <QTimer>
@@ -14,6 +15,8 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   const std::filesystem::path folder = ql::InitDataFolder(args);
+  bool minimized = false;
+  for (const std::string& arg : args) minimized = minimized || arg == "--minimized";
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationDisplayName(QStringLiteral("Quillet"));
@@ -24,6 +27,7 @@ int main(int argc, char** argv) {
 
   ql::TMainScreen window;
   if (!window.TablesOpen()) return 1;  // the reason has been shown
+  window.SetStartMinimized(minimized);
   QObject::connect(&justOne, &ql::TJustOne::RaiseRequested, &window, &ql::TMainScreen::BringForward);
   QTimer::singleShot(0, &window, &ql::TMainScreen::FirstActivation);
   return QApplication::exec();
