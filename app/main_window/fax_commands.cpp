@@ -220,7 +220,9 @@ void TMainScreen::ArchiveCurrent() {
     return;
   ReturnToRow(table, recno);
   ToggleArchived(table);  // a failure leaves the row as it was; nothing to report
-  RefreshList(tab, recno);
+  // Under the archive filter the row has left the list: keep the place instead of
+  // reading the whole list in search of it.
+  RefreshList(tab, archiveFilter_.empty() ? recno : 0);
 }
 
 void TMainScreen::ForwardReceived() {
