@@ -31,6 +31,7 @@ void ShowHelp(int topic) {
   if (helpWindow == nullptr) {
     helpWindow = new QDialog(nullptr, Qt::Window);
     helpWindow->setAttribute(Qt::WA_DeleteOnClose);
+    helpWindow->setAttribute(Qt::WA_QuitOnClose, false);  // an open help page never keeps the program running
     helpWindow->setWindowTitle(QStringLiteral("Quillet Help"));
     helpWindow->resize(560, 480);
     auto* layout = new QVBoxLayout(helpWindow);
