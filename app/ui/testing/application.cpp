@@ -13,3 +13,7 @@ void EnsureApplication() {
 }
 
 }  // namespace ql::testing
+
+// Fontconfig keeps its caches for the life of the process; the leak checker of
+// sanitizer builds is told so, so that it reports only leaks of our own.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QTextBrowser>
 
+// Fontconfig keeps its caches for the life of the process; not a leak of ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace ql {
 namespace {
 
