@@ -24,6 +24,10 @@ struct CdxFile::Node {
   std::vector<CdxKey> keys;
   std::vector<uint32_t> children;  // interior nodes: child of each key
   bool dirty = false;
+  // Leaves: stored key bytes (without descriptors) and the largest record number,
+  // kept up to date on inserts and removals; -1 when they must be counted again.
+  int keyBytes = -1;
+  uint32_t maxRecno = 0;
   static constexpr uint32_t kNone = 0xFFFFFFFFu;
 };
 
@@ -89,19 +93,12 @@ LeafLayout LayoutFor(int keyLength, uint32_t maxRecno) {
   return l;
 }
 
-// Bytes a leaf needs for these keys (descriptors and stored key bytes).
-int LeafBytes(const std::vector<CdxKey>& keys, int keyLength, unsigned char fill) {
-  uint32_t maxRec = 0;
-  int bytes = 0;
-  int prevTrail = 0;
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    const int t = Trail(keys[i].key, fill);
-    const int d = i == 0 ? 0 : Dup(keys[i - 1].key, prevTrail, keys[i].key, t);
-    bytes += keyLength - d - t;
-    prevTrail = t;
-    maxRec = std::max(maxRec, keys[i].recno);
-  }
-  return bytes + static_cast<int>(keys.size()) * LayoutFor(keyLength, maxRec).b;
+// Stored bytes of entry j of a leaf (its key minus the bytes shared with entry j-1 and
+// its trailing fill).
+int Contribution(const std::vector<CdxKey>& keys, std::size_t j, int keyLength, unsigned char fill) {
+  const int t = Trail(keys[j].key, fill);
+  if (j == 0) return keyLength - t;
+  return keyLength - t - Dup(keys[j - 1].key, Trail(keys[j - 1].key, fill), keys[j].key, t);
 }
 
 void EncodeLeaf(const CdxFile::Node& n, int keyLength, unsigned char fill, unsigned char* block) {
@@ -254,6 +251,7 @@ int CdxFile::Open(const std::filesystem::path& path, bool readOnly) {
 
 int CdxFile::ReadHeaders() {
   cache_.clear();
+  nodeOwner_.clear();
   tags_.clear();
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return xbIoError;
@@ -368,8 +366,9 @@ CdxFile::Node* CdxFile::Load(const CdxTag& tag, uint32_t offset) {
 
 void CdxFile::SetKeyFill(int tag, unsigned char fill) {
   if (tag < 0 || static_cast<std::size_t>(tag) >= tags_.size() || tags_[static_cast<std::size_t>(tag)].fill == fill) return;
+  Flush();  // changed nodes are written with the fill they were made with
   tags_[static_cast<std::size_t>(tag)].fill = fill;
-  cache_.clear();  // nodes decoded with the old fill are wrong; nothing is dirty right after Open
+  cache_.clear();  // nodes decoded with the old fill are wrong
 }
 
 int CdxFile::MarkDirty() {
@@ -481,8 +480,18 @@ int CdxFile::Descend(int tag, const std::string& key, uint32_t recno, std::vecto
   return xbBadIndex;
 }
 
-bool CdxFile::Overflows(const CdxTag& t, const Node& n) const {
-  if (n.leaf) return LeafBytes(n.keys, t.keyLength, t.fill) > kLeafSpace;
+bool CdxFile::Overflows(const CdxTag& t, Node& n) const {
+  if (n.leaf) {
+    if (n.keyBytes < 0) {
+      n.keyBytes = 0;
+      n.maxRecno = 0;
+      for (std::size_t j = 0; j < n.keys.size(); ++j) {
+        n.keyBytes += Contribution(n.keys, j, t.keyLength, t.fill);
+        n.maxRecno = std::max(n.maxRecno, n.keys[j].recno);
+      }
+    }
+    return n.keyBytes + static_cast<int>(n.keys.size()) * LayoutFor(t.keyLength, n.maxRecno).b > kLeafSpace;
+  }
   return static_cast<int>(n.keys.size()) > kInteriorSpace / (t.keyLength + 8);
 }
 
@@ -517,6 +526,7 @@ int CdxFile::Split(int tag, std::vector<PathStep>& path, std::size_t level) {
   m->keys.assign(std::make_move_iterator(n->keys.begin() + static_cast<std::ptrdiff_t>(half)),
                  std::make_move_iterator(n->keys.end()));
   n->keys.resize(half);
+  n->keyBytes = m->keyBytes = -1;
   if (!n->leaf) {
     m->children.assign(n->children.begin() + static_cast<std::ptrdiff_t>(half), n->children.end());
     n->children.resize(half);
@@ -557,32 +567,53 @@ void CdxFile::MarkHeaderDirty(int tag) {
   else tagHeaderDirty_[static_cast<std::size_t>(tag)] = true;
 }
 
-int CdxFile::Insert(int tag, const std::string& key, uint32_t recno) {
-  CdxTag* t = TagAt(tag);
+// The way down to where (key, recno) stands or would stand, for a change to the tag.
+int CdxFile::PathForChange(int tag, const std::string& key, uint32_t recno, std::vector<PathStep>& path) {
+  const CdxTag* t = TagAt(tag);
   if (t == nullptr) return xbNoSuchTag;
   if (key.size() != static_cast<std::size_t>(t->keyLength)) return xbBadArgument;
   if (const int rc = MarkDirty(); rc != xbOK) return rc;
+  return Descend(tag, key, recno, path);
+}
+
+int CdxFile::Insert(int tag, const std::string& key, uint32_t recno) {
   std::vector<PathStep> path;
-  if (const int rc = Descend(tag, key, recno, path); rc != xbOK) return rc;
+  if (const int rc = PathForChange(tag, key, recno, path); rc != xbOK) return rc;
+  const CdxTag* t = TagAt(tag);
   Node* leaf = Load(*t, path.back().node);
   const auto at = static_cast<std::size_t>(path.back().index);
   if (at < leaf->keys.size() && CompareEntry(leaf->keys[at], key, recno) == 0) return xbOK;  // already there
+  const bool counted = leaf->keyBytes >= 0;
+  if (counted && at < leaf->keys.size()) leaf->keyBytes -= Contribution(leaf->keys, at, t->keyLength, t->fill);
   leaf->keys.insert(leaf->keys.begin() + static_cast<std::ptrdiff_t>(at), CdxKey{key, recno});
+  if (counted) {
+    leaf->keyBytes += Contribution(leaf->keys, at, t->keyLength, t->fill);
+    if (at + 1 < leaf->keys.size()) leaf->keyBytes += Contribution(leaf->keys, at + 1, t->keyLength, t->fill);
+    leaf->maxRecno = std::max(leaf->maxRecno, recno);
+  }
   Touch(tag, *leaf);
   return Repair(tag, path);
 }
 
 int CdxFile::Remove(int tag, const std::string& key, uint32_t recno) {
-  CdxTag* t = TagAt(tag);
-  if (t == nullptr) return xbNoSuchTag;
-  if (key.size() != static_cast<std::size_t>(t->keyLength)) return xbBadArgument;
-  if (const int rc = MarkDirty(); rc != xbOK) return rc;
   std::vector<PathStep> path;
-  if (const int rc = Descend(tag, key, recno, path); rc != xbOK) return rc;
+  if (const int rc = PathForChange(tag, key, recno, path); rc != xbOK) return rc;
+  const CdxTag* t = TagAt(tag);
   Node* leaf = Load(*t, path.back().node);
   const auto at = static_cast<std::size_t>(path.back().index);
   if (at >= leaf->keys.size() || CompareEntry(leaf->keys[at], key, recno) != 0) return xbOK;  // not in the tag
+  if (leaf->keyBytes >= 0) {
+    leaf->keyBytes -= Contribution(leaf->keys, at, t->keyLength, t->fill);
+    if (at + 1 < leaf->keys.size()) leaf->keyBytes -= Contribution(leaf->keys, at + 1, t->keyLength, t->fill);
+  }
   leaf->keys.erase(leaf->keys.begin() + static_cast<std::ptrdiff_t>(at));
+  if (leaf->keyBytes >= 0) {
+    if (at < leaf->keys.size()) leaf->keyBytes += Contribution(leaf->keys, at, t->keyLength, t->fill);
+    if (recno == leaf->maxRecno) {
+      leaf->maxRecno = 0;
+      for (const CdxKey& k : leaf->keys) leaf->maxRecno = std::max(leaf->maxRecno, k.recno);
+    }
+  }
   Touch(tag, *leaf);
   // Emptied nodes leave the tree, bottom up; the root stays (an empty root becomes a leaf).
   std::size_t level = path.size() - 1;
@@ -618,7 +649,7 @@ int CdxFile::Remove(int tag, const std::string& key, uint32_t recno) {
   return Repair(tag, path);
 }
 
-int CdxFile::AddTag(CdxTag tag, const std::vector<CdxKey>& sortedKeys, const Progress& progress) {
+int CdxFile::AddTag(CdxTag tag, std::vector<CdxKey> sortedKeys, const Progress& progress) {
   if (fd_ < 0) return xbNotOpen;
   if (readOnly_) return xbReadOnly;
   tag.name = ToUpperAscii(tag.name);
@@ -630,14 +661,14 @@ int CdxFile::AddTag(CdxTag tag, const std::vector<CdxKey>& sortedKeys, const Pro
   tags_.push_back(tag);
   tagHeaderDirty_.push_back(true);
   const int index = static_cast<int>(tags_.size()) - 1;
-  if (const int rc = BuildTree(index, sortedKeys, progress); rc != xbOK) return rc;
+  if (const int rc = BuildTree(index, std::move(sortedKeys), progress); rc != xbOK) return rc;
   std::string dirKey = tag.name;
   dirKey.resize(10, ' ');
   if (const int rc = Insert(kDirectory, dirKey, tag.header); rc != xbOK) return rc;
   return Flush();
 }
 
-int CdxFile::BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress& progress) {
+int CdxFile::BuildTree(int tag, std::vector<CdxKey> keys, const Progress& progress) {
   CdxTag& t = tags_[static_cast<std::size_t>(tag)];
   // Leaves, filled greedily in key order.
   std::vector<Node*> level;
@@ -648,7 +679,7 @@ int CdxFile::BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress&
   uint32_t maxRec = 0;
   const std::size_t step = std::max<std::size_t>(1, keys.size() / 100);
   for (std::size_t i = 0; i < keys.size(); ++i) {
-    const CdxKey& k = keys[i];
+    CdxKey& k = keys[i];
     if (k.key.size() != static_cast<std::size_t>(t.keyLength)) return xbBadArgument;
     const int trail = Trail(k.key, t.fill);
     int dup = leaf->keys.empty() ? 0 : Dup(leaf->keys.back().key, prevTrail, k.key, trail);
@@ -665,7 +696,7 @@ int CdxFile::BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress&
     bytes += t.keyLength - dup - trail;
     maxRec = std::max(maxRec, k.recno);
     prevTrail = trail;
-    leaf->keys.push_back(k);
+    leaf->keys.push_back(std::move(k));
     if (progress && i % step == 0) progress(i, keys.size());
   }
   // Interior levels until one node is left.
@@ -692,24 +723,11 @@ int CdxFile::BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress&
   return xbOK;
 }
 
-int CdxFile::First(int tag, CdxCursor& c) {
-  const CdxTag* t = TagAt(tag);
-  if (t == nullptr) return xbNoSuchTag;
-  uint32_t at = t->root;
-  for (int depth = 0; depth < kMaxDepth; ++depth) {
-    Node* n = Load(*t, at);
-    if (n == nullptr) return xbBadIndex;
-    if (n->leaf) {
-      c = {at, 0, tag};
-      return Settle(c, true);
-    }
-    if (n->keys.empty()) return xbBadIndex;
-    at = n->children.front();
-  }
-  return xbBadIndex;
-}
+int CdxFile::First(int tag, CdxCursor& c) { return Edge(tag, c, true); }
+int CdxFile::Last(int tag, CdxCursor& c) { return Edge(tag, c, false); }
 
-int CdxFile::Last(int tag, CdxCursor& c) {
+// Down the first (or last) child of every level to the first (or last) entry.
+int CdxFile::Edge(int tag, CdxCursor& c, bool first) {
   const CdxTag* t = TagAt(tag);
   if (t == nullptr) return xbNoSuchTag;
   uint32_t at = t->root;
@@ -717,11 +735,11 @@ int CdxFile::Last(int tag, CdxCursor& c) {
     Node* n = Load(*t, at);
     if (n == nullptr) return xbBadIndex;
     if (n->leaf) {
-      c = {at, static_cast<int>(n->keys.size()) - 1, tag};
-      return Settle(c, false);
+      c = {at, first ? 0 : static_cast<int>(n->keys.size()) - 1, tag};
+      return Settle(c, first);
     }
     if (n->keys.empty()) return xbBadIndex;
-    at = n->children.back();
+    at = first ? n->children.front() : n->children.back();
   }
   return xbBadIndex;
 }

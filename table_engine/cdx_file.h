@@ -65,7 +65,7 @@ class CdxFile {
   using Progress = std::function<void(std::size_t done, std::size_t total)>;
   // Adds a tag built from keys already sorted by (key, record). progress(done, total)
   // is called while the leaves are built.
-  int AddTag(CdxTag tag, const std::vector<CdxKey>& sortedKeys, const Progress& progress = {});
+  int AddTag(CdxTag tag, std::vector<CdxKey> sortedKeys, const Progress& progress = {});
   // The fill byte of a tag's keys follows from the type of its key expression, which
   // only the table knows; it must be set right after Open, before the tag is read.
   void SetKeyFill(int tag, unsigned char fill);
@@ -112,12 +112,14 @@ class CdxFile {
   void MarkHeaderDirty(int tag);
   uint32_t Allocate(uint32_t bytes);
   int MarkDirty();
-  bool Overflows(const CdxTag& t, const Node& n) const;
+  bool Overflows(const CdxTag& t, Node& n) const;
+  int PathForChange(int tag, const std::string& key, uint32_t recno, std::vector<PathStep>& path);
   int Descend(int tag, const std::string& key, uint32_t recno, std::vector<PathStep>& path);
   int Repair(int tag, std::vector<PathStep>& path);
   int Split(int tag, std::vector<PathStep>& path, std::size_t level);
   int Settle(CdxCursor& c, bool forward);
-  int BuildTree(int tag, const std::vector<CdxKey>& keys, const Progress& progress);
+  int Edge(int tag, CdxCursor& c, bool first);
+  int BuildTree(int tag, std::vector<CdxKey> keys, const Progress& progress);
 
   int fd_ = -1;
   bool readOnly_ = false;

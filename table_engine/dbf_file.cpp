@@ -280,6 +280,15 @@ bool DbfFile::TryLockWriter() { return mode_ == OpenMode::Exclusive || LockByte(
 void DbfFile::UnlockWriter() {
   if (mode_ != OpenMode::Exclusive) LockByte(kWriterLockByte, F_UNLCK, false);
 }
+bool DbfFile::IsSoleUser() {
+  if (mode_ == OpenMode::Exclusive) return true;
+  // Upgrading our hold on the table byte succeeds only when nobody else holds it; the
+  // hold is then put back as it was.
+  if (!LockByte(kTableLockByte, F_WRLCK, false)) return false;
+  LockByte(kTableLockByte, F_RDLCK, false);
+  return true;
+}
+
 bool DbfFile::TryLockReader() { return mode_ == OpenMode::Exclusive || LockByte(kWriterLockByte, F_RDLCK, false); }
 void DbfFile::UnlockReader() { UnlockWriter(); }
 bool DbfFile::TryLockRecord(uint32_t recno) {

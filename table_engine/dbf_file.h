@@ -87,6 +87,8 @@ class DbfFile {
   // see an index half-way through a change.
   bool TryLockReader();
   void UnlockReader();
+  // True when no other open of this file exists (in this or another process).
+  bool IsSoleUser();
   bool TryLockRecord(uint32_t recno);
   void UnlockRecord(uint32_t recno);
   int Sync();

@@ -86,23 +86,28 @@ int Table::Open(const std::filesystem::path& path, OpenMode mode) {
   if (const int rc = dbf_.Open(path, mode); rc != xbOK) return rc;
   const std::filesystem::path index = IndexPathFor(path);
   std::error_code ec;
-  if (std::filesystem::exists(index, ec)) {
-    int rc = cdx_.Open(index, mode == OpenMode::ReadOnly);
-    if (rc == xbOK) rc = CompileTags();
-    if (rc == xbOK) knownChangeCount_ = cdx_.ChangeCount();
-    else DropIndex();
-  } else if (dbf_.HasProductionIndexFlag() && mode != OpenMode::ReadOnly) {
-    dbf_.SetProductionIndexFlag(false);
+  {
+    // Another process may be writing the index right now: wait for it to finish.
+    ReadGuard guard(*this);
+    if (std::filesystem::exists(index, ec)) {
+      int rc = cdx_.Open(index, mode == OpenMode::ReadOnly);
+      if (rc == xbOK) rc = CompileTags();
+      if (rc == xbOK) knownChangeCount_ = cdx_.ChangeCount();
+      else DropIndex();
+    } else if (dbf_.HasProductionIndexFlag() && mode != OpenMode::ReadOnly && dbf_.IsSoleUser()) {
+      dbf_.SetProductionIndexFlag(false);
+    }
   }
   GoTop();
   return xbOK;
 }
 
-// A damaged index is removed so that the tags are built again; read-only opens leave it.
+// A damaged index is removed so that the tags are built again - not by a read-only open,
+// and not while another open of the table may still be using the file.
 void Table::DropIndex() {
   cdx_.Close();
   tags_.clear();
-  if (dbf_.Mode() == OpenMode::ReadOnly) return;
+  if (dbf_.Mode() == OpenMode::ReadOnly || !dbf_.IsSoleUser()) return;
   std::error_code ec;
   std::filesystem::remove(IndexPathFor(dbf_.Path()), ec);
   dbf_.SetProductionIndexFlag(false);
@@ -141,6 +146,7 @@ int Table::Close() {
   record_.clear();
   original_.clear();
   modified_ = false;
+  appendPending_ = false;
   eof_ = bof_ = true;
   lockedRecord_ = 0;
   return rc;
@@ -203,20 +209,28 @@ void Table::Report(std::size_t done, std::size_t total, int base, int span) {
   progress_(std::clamp(percent, 0, 100));
 }
 
-// Scans every row and adds one tag, built from the sorted keys, to an index file.
-int Table::BuildTag(CdxFile& out, const TagDefinition& def, int base, int span) {
-  TagRuntime t;
-  if (t.key.Compile(def.keyExpression, dbf_.Fields()) != xbOK) return xbBadExpression;
-  if (!def.forExpression.empty() &&
-      (t.condition.Compile(def.forExpression, dbf_.Fields()) != xbOK || t.condition.Type() != ValueType::Logical))
-    return xbBadExpression;
-  const int keyLength = KeyLengthFor(t.key.Type(), t.key.Width());
-  if (keyLength < 1 || keyLength > 240) return xbKeyTooLong;
+// Scans every row once and adds these tags, each built from its sorted keys, to an index
+// file. Progress: the scan takes the first half, building the trees the second.
+int Table::BuildTags(CdxFile& out, const std::vector<TagDefinition>& defs) {
+  struct Build {
+    TagRuntime runtime;
+    int keyLength = 0;
+    std::vector<CdxKey> keys;
+  };
+  std::vector<Build> builds(defs.size());
   const uint32_t count = dbf_.RecordCount();
-  std::vector<CdxKey> keys;
-  keys.reserve(count);
+  for (std::size_t d = 0; d < defs.size(); ++d) {
+    TagRuntime& t = builds[d].runtime;
+    if (t.key.Compile(defs[d].keyExpression, dbf_.Fields()) != xbOK) return xbBadExpression;
+    if (!defs[d].forExpression.empty() &&
+        (t.condition.Compile(defs[d].forExpression, dbf_.Fields()) != xbOK || t.condition.Type() != ValueType::Logical))
+      return xbBadExpression;
+    builds[d].keyLength = KeyLengthFor(t.key.Type(), t.key.Width());
+    if (builds[d].keyLength < 1 || builds[d].keyLength > 240) return xbKeyTooLong;
+    builds[d].keys.reserve(count);
+  }
   std::string chunk;
-  const int half = span / 2;
+  Report(0, count, 0, 50);
   for (uint32_t first = 1; first <= count; first += kScanChunk) {
     const uint32_t n = std::min(kScanChunk, count - first + 1);
     if (const int rc = dbf_.ReadRecords(first, n, chunk); rc != xbOK) return rc;
@@ -224,34 +238,40 @@ int Table::BuildTag(CdxFile& out, const TagDefinition& def, int base, int span) 
       const std::string_view rec(chunk.data() + static_cast<std::size_t>(i) * dbf_.RecordLength(),
                                  static_cast<std::size_t>(dbf_.RecordLength()));
       const RowView row{rec, first + i};
-      if (t.condition.IsCompiled() && !t.condition.IsTrue(row)) continue;
-      keys.push_back({EncodeKey(t.key.Evaluate(row), keyLength), first + i});
+      for (Build& b : builds) {
+        if (b.runtime.condition.IsCompiled() && !b.runtime.condition.IsTrue(row)) continue;
+        b.keys.push_back({EncodeKey(b.runtime.key.Evaluate(row), b.keyLength), first + i});
+      }
     }
-    Report(first + n - 1, count, base, half);
+    Report(first + n - 1, count, 0, 50);
   }
-  std::sort(keys.begin(), keys.end(), [](const CdxKey& a, const CdxKey& b) {
-    const int c = a.key.compare(b.key);
-    return c != 0 ? c < 0 : a.recno < b.recno;
-  });
-  CdxTag tag;
-  tag.name = def.name;
-  tag.keyExpression = def.keyExpression;
-  tag.forExpression = def.forExpression;
-  tag.descending = def.descending;
-  tag.keyLength = keyLength;
-  tag.fill = KeyFillFor(t.key.Type());
-  return out.AddTag(tag, keys, [&](std::size_t done, std::size_t total) { Report(done, total, base + half, span - half); });
+  for (std::size_t d = 0; d < defs.size(); ++d) {
+    Build& b = builds[d];
+    std::sort(b.keys.begin(), b.keys.end(), [](const CdxKey& x, const CdxKey& y) {
+      const int c = x.key.compare(y.key);
+      return c != 0 ? c < 0 : x.recno < y.recno;
+    });
+    CdxTag tag;
+    tag.name = defs[d].name;
+    tag.keyExpression = defs[d].keyExpression;
+    tag.forExpression = defs[d].forExpression;
+    tag.descending = defs[d].descending;
+    tag.keyLength = b.keyLength;
+    tag.fill = KeyFillFor(b.runtime.key.Type());
+    const int base = 50 + static_cast<int>(d * 50 / defs.size());
+    const int span = 50 + static_cast<int>((d + 1) * 50 / defs.size()) - base;
+    const int rc = out.AddTag(tag, std::move(b.keys), [&](std::size_t done, std::size_t total) { Report(done, total, base, span); });
+    if (rc != xbOK) return rc;
+    b.keys = {};
+  }
+  return xbOK;
 }
 
 // Writes a new index file holding these tags.
 int Table::BuildIndexFile(const std::filesystem::path& path, const std::vector<TagDefinition>& defs) {
   CdxFile out;
   if (const int rc = out.Create(path); rc != xbOK) return rc;
-  for (std::size_t d = 0; d < defs.size(); ++d) {
-    const int base = static_cast<int>(d * 100 / defs.size());
-    const int span = static_cast<int>((d + 1) * 100 / defs.size()) - base;
-    if (const int rc = BuildTag(out, defs[d], base, span); rc != xbOK) return rc;
-  }
+  if (const int rc = BuildTags(out, defs); rc != xbOK) return rc;
   return out.Flush();
 }
 
@@ -264,10 +284,14 @@ int Table::IndexTag(const TagDefinition& def) {
   if (const int rc = BeginWrite(); rc != xbOK) return rc;
   int rc = xbOK;
   if (!cdx_.IsOpen()) {
+    // A new index file replaces whatever is there, which is only safe while no other
+    // open of the table might be reading it.
+    std::error_code ec;
+    if (std::filesystem::exists(IndexPathFor(dbf_.Path()), ec) && !dbf_.IsSoleUser()) return EndWrite(xbLocked);
     rc = cdx_.Create(IndexPathFor(dbf_.Path()));
     if (rc == xbOK) rc = dbf_.SetProductionIndexFlag(true);
   }
-  if (rc == xbOK) rc = BuildTag(cdx_, def, 0, 100);
+  if (rc == xbOK) rc = BuildTags(cdx_, {def});
   if (rc == xbOK) rc = CompileTags();
   if (rc != xbOK && cdx_.IsOpen()) {
     // A tag that fails to build leaves the index as it was before (the failed tag is
@@ -424,28 +448,11 @@ int Table::PositionCursor(CdxCursor& c, bool viewForward) {
   return cdx_.Last(tag, c);
 }
 
-int Table::GoTop() {
-  if (!IsOpen()) return xbNotOpen;
-  if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  ReadGuard guard(*this);
-  if (guard.rc != xbOK) return guard.rc;
-  bof_ = false;
-  int found;
-  if (order_ == 0) {
-    found = WalkRecords(1, true, 0);
-  } else {
-    CdxCursor c;
-    const int rc = Descending() ? cdx_.Last(order_ - 1, c) : cdx_.First(order_ - 1, c);
-    found = rc != xbOK ? rc : WalkTag(c, !Descending(), 0);
-  }
-  if (found <= 0) {
-    SetEof();
-    bof_ = true;
-  }
-  return found < 0 ? found : xbOK;
-}
+int Table::GoTop() { return GoToEnd(true); }
+int Table::GoBottom() { return GoToEnd(false); }
 
-int Table::GoBottom() {
+// The first visible row in view order (top) or the last one (bottom).
+int Table::GoToEnd(bool top) {
   if (!IsOpen()) return xbNotOpen;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
   ReadGuard guard(*this);
@@ -453,11 +460,13 @@ int Table::GoBottom() {
   bof_ = false;
   int found;
   if (order_ == 0) {
-    found = WalkRecords(dbf_.RecordCount(), false, 0);
+    found = WalkRecords(top ? 1 : dbf_.RecordCount(), top, 0);
   } else {
+    // Stored order runs forward from the first entry; a descending view starts at the last.
+    const bool fromFirst = top != Descending();
     CdxCursor c;
-    const int rc = Descending() ? cdx_.First(order_ - 1, c) : cdx_.Last(order_ - 1, c);
-    found = rc != xbOK ? rc : WalkTag(c, Descending(), 0);
+    const int rc = fromFirst ? cdx_.First(order_ - 1, c) : cdx_.Last(order_ - 1, c);
+    found = rc != xbOK ? rc : WalkTag(c, fromFirst, 0);
   }
   if (found <= 0) {
     SetEof();
@@ -691,13 +700,21 @@ int Table::WriteCurrent() {
   const bool autoLock = dbf_.Mode() == OpenMode::Shared && lockedRecord_ != current_;
   if (autoLock && !LockWithTimeout([&] { return dbf_.TryLockRecord(current_); }, lockTimeoutSeconds_))
     return EndWrite(xbLocked);
-  int rc = dbf_.WriteRecord(current_, record_);
-  if (rc == xbOK) rc = UpdateKeys(original_, record_, current_, false);
+  const uint32_t lockedAs = current_;
+  int rc;
+  if (appendPending_) {
+    rc = dbf_.AppendRecord(record_, current_);  // another process may have appended first
+    if (rc == xbOK) appendPending_ = false;
+    rc = rc == xbOK ? UpdateKeys(original_, record_, current_, true) : rc;
+  } else {
+    rc = dbf_.WriteRecord(current_, record_);
+    if (rc == xbOK) rc = UpdateKeys(original_, record_, current_, false);
+  }
   if (rc == xbOK) {
     original_ = record_;
     modified_ = false;
   }
-  if (autoLock) dbf_.UnlockRecord(current_);
+  if (autoLock) dbf_.UnlockRecord(lockedAs);
   return EndWrite(rc);
 }
 
@@ -719,19 +736,17 @@ int Table::Commit() {
 
 int Table::AppendBlank() {
   if (!IsOpen()) return xbNotOpen;
+  if (dbf_.Mode() == OpenMode::ReadOnly) return xbReadOnly;
   if (const int rc = WriteCurrent(); rc != xbOK) return rc;
-  if (const int rc = BeginWrite(); rc != xbOK) return rc;
-  const std::string blank = dbf_.BlankRecord();
-  uint32_t recno = 0;
-  int rc = dbf_.AppendRecord(blank, recno);
-  if (rc == xbOK) rc = UpdateKeys(blank, blank, recno, true);
-  if (rc == xbOK) {
-    current_ = recno;
-    record_ = original_ = blank;
-    modified_ = false;
-    eof_ = bof_ = false;
-  }
-  return EndWrite(rc);
+  // The new row reaches the file (and its keys the tags) when it is written, usually right
+  // after the caller has filled it: one write instead of a blank one and a full one. Until
+  // then it is the current row, numbered one after the last.
+  current_ = dbf_.RecordCount() + 1;
+  record_ = original_ = dbf_.BlankRecord();
+  modified_ = true;
+  appendPending_ = true;
+  eof_ = bof_ = false;
+  return xbOK;
 }
 
 int Table::Replace(std::string_view name, std::string_view value) {
@@ -758,8 +773,8 @@ int Table::Replace(std::string_view name, std::string_view value) {
       std::string_view t = trimmed;
       if (!t.empty() && t.front() == '.') t.remove_prefix(1);
       const char c = t.empty() ? 'F' : t.front();
-      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') stored = "T";
-      else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') stored = "F";
+      if (c == 'T' || c == 't' || c == 'Y' || c == 'y') stored.assign(1, 'T');
+      else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') stored.assign(1, 'F');
       else return xbTypeMismatch;
       break;
     }
@@ -779,27 +794,21 @@ int Table::Replace(std::string_view name, std::string_view value) {
     default:
       return xbTypeMismatch;
   }
-  if (f->type == 'N' || f->type == 'F') stored.insert(0, width - stored.size(), ' ');
+  if (f->type == 'N' || f->type == 'F') stored = std::string(width - stored.size(), ' ') + stored;
   else stored.resize(width, ' ');
   record_.replace(static_cast<std::size_t>(f->offset), width, stored);
   modified_ = true;
   return xbOK;
 }
 
-int Table::Delete() {
-  if (!IsOpen()) return xbNotOpen;
-  if (current_ == 0) return xbBadRecord;
-  if (dbf_.Mode() == OpenMode::ReadOnly) return xbReadOnly;
-  record_[0] = '*';
-  modified_ = true;
-  return WriteCurrent();
-}
+int Table::Delete() { return SetDeletionMark('*'); }
+int Table::Recall() { return SetDeletionMark(' '); }
 
-int Table::Recall() {
+int Table::SetDeletionMark(char mark) {
   if (!IsOpen()) return xbNotOpen;
   if (current_ == 0) return xbBadRecord;
   if (dbf_.Mode() == OpenMode::ReadOnly) return xbReadOnly;
-  record_[0] = ' ';
+  record_[0] = mark;
   modified_ = true;
   return WriteCurrent();
 }
@@ -860,6 +869,9 @@ int Table::Pack() {
       rc = xbIoError;
   }
   ::close(fd);
+  // Record numbers change with the new file: until the tags are rebuilt the index must
+  // count as stale, also for a process killed in between.
+  if (rc == xbOK && cdx_.IsOpen()) rc = cdx_.BeginChange();
   if (rc == xbOK) rc = dbf_.ReplaceWith(temp);
   std::error_code ec;
   std::filesystem::remove(temp, ec);

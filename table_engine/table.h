@@ -88,7 +88,7 @@ class Table {
   int Skip(int64_t n = 1);
   int Go(uint32_t recno);
   uint32_t RecNo() const { return current_ == 0 ? dbf_.RecordCount() + 1 : current_; }
-  uint32_t RecCount() const { return dbf_.RecordCount(); }
+  uint32_t RecCount() const { return dbf_.RecordCount() + (appendPending_ ? 1 : 0); }
   bool Eof() const { return eof_; }
   bool Bof() const { return bof_; }
   // Seeks the value on the current tag (text: a prefix is enough); 1 found, 0 not found
@@ -128,6 +128,8 @@ class Table {
   };
 
   int FieldAt(std::string_view name, const DbfField*& field) const;
+  int SetDeletionMark(char mark);
+  int GoToEnd(bool top);
   int LoadRecord(uint32_t recno);
   void SetEof();
   bool Visible(const std::string& record, uint32_t recno) const;
@@ -145,7 +147,7 @@ class Table {
   int StepTag(CdxCursor& c, bool forward);
   int WalkTag(CdxCursor c, bool forward, int64_t count);
   int WalkRecords(uint32_t from, bool forward, int64_t count);
-  int BuildTag(CdxFile& out, const TagDefinition& def, int base, int span);
+  int BuildTags(CdxFile& out, const std::vector<TagDefinition>& defs);
   int BuildIndexFile(const std::filesystem::path& path, const std::vector<TagDefinition>& tags);
   void Report(std::size_t done, std::size_t total, int base, int span);
 
@@ -158,6 +160,7 @@ class Table {
   std::string record_;    // the current row as changed
   std::string original_;  // the current row as stored
   bool modified_ = false;
+  bool appendPending_ = false;  // the current row is new and not in the file yet
   bool eof_ = true;
   bool bof_ = true;
   bool hideDeleted_ = false;

@@ -138,6 +138,30 @@ TEST(CdxLayout, RandomInsertsAndRemovesKeepOrder) {
   CdxKey k;
   ASSERT_EQ(cdx.Read(c, k), xbOK);
   EXPECT_EQ(k.key.substr(0, 3), expected[100].key.substr(0, 3));
+
+  // Emptying whole leaves and interior nodes, then the whole tree, and growing it again.
+  auto walk = [&] {
+    std::vector<uint32_t> recs;
+    for (cdx.First(0, c); c.Valid(); cdx.Next(c)) {
+      cdx.Read(c, k);
+      recs.push_back(k.recno);
+    }
+    return recs;
+  };
+  const std::size_t cut = expected.size() * 7 / 10;
+  for (std::size_t i = 0; i < cut; ++i) ASSERT_EQ(cdx.Remove(0, expected[i].key, expected[i].recno), xbOK);
+  std::vector<uint32_t> rest;
+  for (std::size_t i = cut; i < expected.size(); ++i) rest.push_back(expected[i].recno);
+  EXPECT_EQ(walk(), rest);
+  for (std::size_t i = cut; i < expected.size(); ++i) ASSERT_EQ(cdx.Remove(0, expected[i].key, expected[i].recno), xbOK);
+  EXPECT_TRUE(walk().empty());
+  ASSERT_EQ(cdx.Last(0, c), xbOK);
+  EXPECT_FALSE(c.Valid());
+  for (uint32_t i = 1; i <= 500; ++i) ASSERT_EQ(cdx.Insert(0, std::string(12, static_cast<char>('a' + i % 26)), i), xbOK);
+  ASSERT_EQ(cdx.Flush(), xbOK);
+  cdx.Close();
+  ASSERT_EQ(cdx.Open(path, true), xbOK);
+  EXPECT_EQ(walk().size(), 500u);
 }
 
 TEST(CdxLayout, GarbageAndUnfinishedFilesAreRejected) {

@@ -49,6 +49,14 @@ for r in t.deleted: print('deleted', repr(r['NAME']), r['BORN'], r['DONE'])
             "'Zoë €uro' 2024-01-15 12.5 True\n"
             "'a much longe' 1999-12-31 -3.0 True\n"
             "deleted '?? name' None False\n");
+  // The other reference opens it too, with its stricter header checks.
+  EXPECT_EQ(RunPython(dir, R"(
+import dbf
+t = dbf.Table(')" + path.string() + R"(')
+t.open(dbf.READ_ONLY)
+print(t.codepage.name, len(t), sum(1 for r in t if dbf.is_deleted(r)), t[0].name.strip(), t[2].pages)
+)"),
+            "cp1252 3 1 Zoë €uro -3.0\n");
 }
 
 TEST(DbfReference, ReadsTableWrittenByPythonDbf) {

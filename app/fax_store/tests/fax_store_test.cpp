@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/fax_store/fax_store.h"
 #include "table_engine/table_errors.h"
 #include "table_engine/tests/python_reference.h"
@@ -191,6 +193,28 @@ TEST_F(FaxStoreTest, RowOperationsArchiveDeleteAndRebuild) {
   EXPECT_EQ(out.TagName(out.IndexOrd()), "RECIPIENT");
   EXPECT_EQ(Column(out, "RECIPIENT"), "Ann Àrbor|Bo|");
   (void)forwardRow;
+}
+
+TEST_F(FaxStoreTest, RebuildReportsProgressOfEachStepToTheGauge) {
+  TTableEngine book;
+  ASSERT_TRUE(OpenPhoneDBF(book, true, dir.path()));
+  for (int i = 0; i < 500; ++i) ASSERT_EQ(AppendPhoneEntry(book, {"n" + std::to_string(i), "1"}), xbOK);
+  std::vector<int> reports;
+  int starts = 0;
+  xb::Env().SetGaugeHook([&](int percent) { reports.push_back(percent); });
+  ASSERT_EQ(RebuildTable(book, PhoneTags(), [&](RebuildStep) { reports.push_back(-1), ++starts; }), xbOK);
+  xb::Env().SetGaugeHook({});
+  ASSERT_EQ(starts, 2);
+  // Each step runs from 0 to 100 without going back.
+  const auto second = std::find(reports.begin() + 1, reports.end(), -1);
+  ASSERT_NE(second, reports.end());
+  for (auto [from, to] : {std::pair(reports.begin() + 1, second), std::pair(second + 1, reports.end())}) {
+    ASSERT_NE(from, to);
+    EXPECT_EQ(*from, 0);
+    EXPECT_EQ(*(to - 1), 100);
+    EXPECT_TRUE(std::is_sorted(from, to));
+  }
+  EXPECT_EQ(xb::GaugeKeyForPercent(37), 0x10000 - 37);
 }
 
 TEST_F(FaxStoreTest, RebuildWithoutIndexFileIsNoError) {

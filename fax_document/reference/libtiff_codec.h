@@ -1,0 +1,18 @@
+#pragma once
+// libtiff's CCITT Group 3 one-dimensional codec, run on memory-backed TIFF images.
+// Rows are fax rasters: leftmost pixel in the most significant bit, bit 1 = black.
+
+#include <cstdint>
+#include <vector>
+
+namespace ql::reference {
+
+using Raster = std::vector<std::vector<uint8_t>>;
+
+// Decodes a T.4 bit stream (first bit in bit 0 of each byte) of `rows` rows of `width`
+// pixels. Returns false when libtiff reports an error.
+bool DecodeG3(const std::vector<uint8_t>& t4, int width, int rows, Raster& out);
+// Codes rows of `width` pixels with an EOL before each row and RTC at the end.
+bool EncodeG3(const Raster& rows, int width, std::vector<uint8_t>& t4);
+
+}  // namespace ql::reference

@@ -1,0 +1,58 @@
+// The component's events through Qt's event loop, as the fax desk runs them.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "app/settings/settings.h"
+#include "platform/message_windows/message_window.h"
+#include "platform/message_windows/qt_message_pump.h"
+#include "serial/comport/com_port.h"
+#include "serial/testing/pty_pair.h"
+#include "tests/support/temp_dir.h"
+
+namespace ql {
+namespace {
+
+TEST(ComPortQtTest, DataEventsRunInTheEventLoopAndAwaitStringYieldsToIt) {
+  int argc = 1;
+  char name[] = "test";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  InstallQtMessagePump();
+  testing::TempDir locks;
+  SetLockDirectory(locks.path().string());
+  testing::PtyPair modem;
+  Settings().PortDevices[0] = modem.path();
+
+  TComPort cp;
+  cp.SetComNumber(1);
+  std::string got;
+  cp.OnTriggerAvail = [&](TCustomComPort& port, uint16_t count) {
+    for (int i = 0; i < count; ++i) got += port.TakeChar();
+    if (got == "RING") QCoreApplication::quit();
+  };
+  cp.SetOpen(true);
+  modem.Send("RING");
+  QTimer::singleShot(5000, &app, [] { QCoreApplication::quit(); });
+  app.exec();
+  EXPECT_EQ(got, "RING");
+  EXPECT_TRUE(ApplicationTerminating());  // quitting ends waits at once
+  EXPECT_TRUE(cp.AwaitString("never", 40, false, true));
+  SetApplicationTerminating(false);
+
+  // While a wait yields, a timer of the application still runs.
+  bool ticked = false;
+  QTimer::singleShot(20, &app, [&] {
+    ticked = true;
+    modem.Send("OK\r\n");
+  });
+  EXPECT_TRUE(cp.AwaitString("OK", 40, false, true));
+  EXPECT_TRUE(ticked);
+  cp.SetOpen(false);
+  SetLockDirectory("");
+}
+
+}  // namespace
+}  // namespace ql
