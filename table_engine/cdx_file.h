@@ -1,5 +1,5 @@
 #pragma once
-// A compound index file in the FoxPro ".CDX" layout: 512-byte blocks, a tag directory
+// A compound index file in the common xBase ".CDX" layout: 512-byte blocks, a tag directory
 // (itself a small B+-tree of tag names) and one B+-tree per tag, with compressed leaves.
 // Keys are ordered byte by byte, ties by record number. A descending tag stores its keys
 // in ascending order like any other; the table walks it backward.

@@ -1,5 +1,5 @@
 #pragma once
-// One DBF table file in the dBase III+/FoxPro layout: a 32-byte header, 32-byte field
+// One DBF table file in the common xBase layout (version 0x03): a 32-byte header, 32-byte field
 // descriptors, 0x0D, then fixed-length records (a deletion flag byte, then the fields),
 // and a 0x1A end mark. Records are handled as raw bytes in code page 1252; the table
 // layer above converts text and builds index keys.
