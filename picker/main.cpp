@@ -8,14 +8,14 @@
 #include "app/fax_store/fax_store.h"
 #include "picker/picker_window.h"
 #include "platform/data_folder.h"
-#include "platform/message_pump.h"
+#include "platform/message_windows/qt_message_pump.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   ql::InitDataFolder(args);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet Printer Driver Phone Book"));
-  ql::SetMessagePump([] { QApplication::processEvents(); });
+  ql::InstallQtMessagePump();  // message windows of the components run on this event loop
   ql::StartTableSession();
   std::unique_ptr<ql::TPhoneBook> window = ql::MakePickerWindow();
   if (!window) return 1;

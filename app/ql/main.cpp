@@ -9,7 +9,7 @@
 
 #include "app/main_window/main_screen.h"
 #include "platform/data_folder.h"
-#include "platform/message_pump.h"
+#include "platform/message_windows/qt_message_pump.h"
 #include "platform/single_instance/single_instance.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationDisplayName(QStringLiteral("Quillet"));
-  ql::SetMessagePump([] { QApplication::processEvents(); });
+  ql::InstallQtMessagePump();  // message windows of the components run on this event loop
 
   ql::TJustOne justOne(folder, QStringLiteral("ql"));
   if (!justOne.Claim()) return 0;  // the running instance comes forward instead
