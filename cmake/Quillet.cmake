@@ -43,6 +43,7 @@ endfunction()
 
 # ql_test(NAME SOURCES ... [DEPS ...] [QT components...] [LABELS ...] [TIMEOUT s])
 # A GoogleTest program whose cases CTest lists one by one. Widget tests run offscreen.
+# (A list-valued ENVIRONMENT does not survive test discovery: only one variable is set.)
 function(ql_test name)
   if(NOT QL_BUILD_TESTS)
     return()
@@ -55,8 +56,10 @@ function(ql_test name)
   target_link_libraries(${name} PRIVATE ql_build_options ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   _ql_link_qt(${name} PRIVATE "${ARG_QT}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
-  set(_props TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QL_SOURCE_DIR=${PROJECT_SOURCE_DIR};QL_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  # Tests find the sources and the built programs through these two definitions.
+  target_compile_definitions(${name} PRIVATE QL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                             QL_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  set(_props TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   if(ARG_LABELS)
     list(APPEND _props LABELS "${ARG_LABELS}")
   endif()
@@ -90,3 +93,14 @@ if(QL_FUZZ)
   # Everything that a fuzzer links is instrumented for coverage.
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
+
+# Adds every sub-folder of the current folder that holds a CMakeLists.txt, so a new
+# part of a subsystem (a layer, a tool, a benchmark) never edits a shared list.
+function(ql_add_subfolders)
+  file(GLOB _parts LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(part IN LISTS _parts)
+    if(IS_DIRECTORY ${part} AND EXISTS ${part}/CMakeLists.txt)
+      add_subdirectory(${part})
+    endif()
+  endforeach()
+endfunction()

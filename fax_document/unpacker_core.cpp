@@ -24,6 +24,12 @@ class LineWriter {
   unsigned Position() const { return pos_; }
   void White(unsigned run) { pos_ += run; }
   void Black(unsigned run) {
+    const unsigned offset = pos_ - base_;
+    if (offset + run < 64 && run > 0) {  // the common case: inside the word held
+      word_ |= ((1ull << run) - 1) << (64 - offset - run);
+      pos_ += run;
+      return;
+    }
     const unsigned end = pos_ + run;
     while (pos_ < end) {
       if (pos_ >= base_ + 64) MoveWord();

@@ -142,7 +142,9 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     return;
   }
   if (!lines_.empty() && !TrimView(lines_.back().text).empty()) lines_.push_back(Parse(""));
-  lines_.push_back(Parse("[" + std::string(section) + "]"));
+  std::string header(1, '[');  // built by appending: GCC 12 misreads "[" + s + "]" as overlapping
+  header.append(section).push_back(']');
+  lines_.push_back(Parse(std::move(header)));
   lines_.push_back(Parse(std::move(text)));
 }
 

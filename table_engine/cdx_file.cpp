@@ -212,6 +212,7 @@ void CdxFile::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   cache_.clear();
+  nodeOwner_.clear();
   tags_.clear();
   tagHeaderDirty_.clear();
   dirty_ = false;
@@ -233,6 +234,7 @@ int CdxFile::Create(const std::filesystem::path& path) {
   root->root = true;
   root->dirty = true;
   directory_.root = root->offset;
+  nodeOwner_[root->offset] = kDirectory;
   cache_[root->offset] = std::move(root);
   directoryHeaderDirty_ = true;
   dirty_ = true;
@@ -388,15 +390,13 @@ int CdxFile::Flush() {
     if (n.leaf) EncodeLeaf(n, tag.keyLength, tag.fill, block);
     else EncodeInterior(n, tag.keyLength, block);
   };
-  // Each dirty node belongs to one tree; find its key layout through the tree owners.
-  for (auto& [offset, node] : cache_) {
-    if (!node->dirty) continue;
-    const CdxTag* owner = &directory_;
-    auto found = nodeOwner_.find(offset);
-    if (found != nodeOwner_.end() && found->second >= 0) owner = &tags_[static_cast<std::size_t>(found->second)];
-    encode(*owner, *node);
+  // Every changed node was recorded with the tag whose key layout encodes it.
+  for (const auto& [offset, tag] : nodeOwner_) {
+    auto it = cache_.find(offset);
+    if (it == cache_.end() || !it->second->dirty) continue;
+    encode(tag >= 0 ? tags_[static_cast<std::size_t>(tag)] : directory_, *it->second);
     if (!FullWriteAt(fd_, block, kBlock, offset)) return xbIoError;
-    node->dirty = false;
+    it->second->dirty = false;
   }
   nodeOwner_.clear();
   for (std::size_t i = 0; i < tags_.size(); ++i) {

@@ -131,7 +131,7 @@ class CdxFile {
   std::vector<bool> tagHeaderDirty_;
   bool directoryHeaderDirty_ = false;
   std::unordered_map<uint32_t, std::unique_ptr<Node>> cache_;
-  std::unordered_map<uint32_t, int> nodeOwner_;  // dirty node -> its tag, for encoding
+  std::unordered_map<uint32_t, int> nodeOwner_;  // changed node -> its tag (kDirectory for the directory)
 };
 
 }  // namespace ql::xb

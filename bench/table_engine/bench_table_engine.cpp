@@ -53,7 +53,8 @@ struct Row {
 };
 
 std::vector<Row> MakeRows(int n) {
-  std::mt19937 rng(42);
+  std::mt19937 engine(42);
+  auto rng = [&engine] { return static_cast<unsigned>(engine()); };
   const char* words[] = {"Invoice", "Quote", "Report", "order", "Contract", "memo", "Update", "Plan", "draft", "Notice"};
   std::vector<Row> rows;
   rows.reserve(static_cast<std::size_t>(n));
@@ -69,7 +70,8 @@ std::vector<Row> MakeRows(int n) {
     }
     r.recipient = std::string("Customer ") + std::to_string(rng() % 5000);
     r.phone = "555-" + std::to_string(1000 + rng() % 9000);
-    r.codes = "C" + std::to_string(rng() % 300);
+    r.codes = std::to_string(rng() % 300);
+    r.codes.insert(r.codes.begin(), 'C');
     r.archived = rng() % 10 == 0;
     rows.push_back(std::move(r));
   }
