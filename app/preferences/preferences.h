@@ -1,0 +1,69 @@
+#pragma once
+// "Preferences": the user's own name and numbers, dialling, modem and receiving
+// settings. Filled from the settings when opened; Accept takes every field back in a
+// fixed order and saves the whole settings file; Cancel takes nothing back.
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace ql {
+
+struct TSettings;
+
+class TPreferences : public QDialog {
+  Q_OBJECT
+
+ public:
+  // firstRun: shows, once, the box that tells a new user what to enter.
+  explicit TPreferences(QWidget* parent = nullptr, bool firstRun = false);
+
+  // Opens the window modally over the main window; true when the user accepted.
+  static bool Edit(QWidget* parent, bool firstRun);
+
+  // Takes every field into settings, in the fixed order. Stops with the standard
+  // integer-conversion message (and changes nothing) when a count is not an integer.
+  bool TakeFields(TSettings& settings, QString& error) const;
+
+  static QString FirstRunText();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FillFields();
+  void OnAccept();
+  void OnChooseWav();
+  void OnPlayWav();
+
+  bool firstRun_;
+  bool firstRunShown_ = false;
+  QLineEdit* name_;
+  QLineEdit* fax_;
+  QLineEdit* voice_;
+  QLineEdit* company_;
+  QLineEdit* dialPrefix_;
+  QLineEdit* initString_;
+  QLineEdit* dialAttempts_;
+  QLineEdit* retryWait_;
+  QLineEdit* timeout_;
+  QComboBox* port_;
+  QComboBox* faxClass_;
+  QComboBox* toneOrPulse_;
+  QCheckBox* blindDial_;
+  QCheckBox* ignoreBusy_;
+  QComboBox* transferRate_;
+  QComboBox* answerOnRing_;
+  QLineEdit* wav_;
+};
+
+// The standard message of a text that is not an integer: "'abc' is not a valid
+// integer value".
+QString NotAnIntegerText(const QString& text);
+// Reads a decimal integer (surrounding blanks allowed); false when the text is not one.
+bool ParseIntegerField(const QString& text, int& value);
+
+}  // namespace ql

@@ -1,0 +1,21 @@
+#pragma once
+// Help pages by topic number. Each window passes the topic of its page; the page is
+// shown in one shared help window, and an unknown topic shows the contents page.
+
+#include <QString>
+
+namespace ql {
+
+inline constexpr int kHelpContents = 1009;
+inline constexpr int kHelpTroubleshooting = 1032;
+inline constexpr int kHelpPhoneBook = 1019;
+inline constexpr int kHelpPhoneBookEditor = 1020;
+inline constexpr int kHelpPreferences = 1022;
+
+// The resource path of a topic's page, or of the contents page when the topic has none.
+QString HelpPagePath(int topic);
+
+// Opens (or brings forward) the help window on a topic.
+void ShowHelp(int topic);
+
+}  // namespace ql
