@@ -14,9 +14,9 @@ namespace ql {
 namespace {
 
 constexpr unsigned kPadding = 8;  // zero bytes after the page data, so loads never run off
-// Besides every end of line, progress is reported, messages let through and the abort
-// flag checked after every 1 KiB of page data, so that a page of noise without a single
-// good line still stays responsive and can be stopped.
+// Progress is reported and the abort flag checked at every end of line and, like letting
+// messages through, after every 1 KiB of page data, so that a page of noise without a
+// single good line still stays responsive and can be stopped.
 constexpr size_t kCheckpointBits = 1024 * 8;
 
 // Builds the decoded line 64 pixels at a time in a register; each finished word is
@@ -294,15 +294,14 @@ int UnpackerCore::Decode(const std::vector<uint8_t>& data, bool& ended) {
   bool seenEol = false;
   unsigned eolsInRow = 0;
   std::memset(lineBuffer_, 0, sizeof lineBuffer_);
-  // The loop runs up to the next checkpoint, so checking for one costs nothing per code.
-  size_t checkpoint = std::min(totalBits, kCheckpointBits);
-  while (true) {
-    if (in.Position() >= checkpoint) {
-      if (checkpoint >= totalBits) break;
-      if (const int rc = Checkpoint(in.Position() / 8, dataBytes, true); rc != 0) return std::min(rc, 0);
-      checkpoint = std::min(totalBits, in.Position() - in.Position() % kCheckpointBits + kCheckpointBits);
-      continue;
-    }
+  // Checkpoints are passed at ends of line and on the paths that noise takes (runs before
+  // the first EOL or past the line buffer, bad codes), never on the path of good runs.
+  size_t checkpoint = kCheckpointBits;
+  const auto passCheckpoint = [&](size_t bit, bool due) {
+    if (due) checkpoint = bit - bit % kCheckpointBits + kCheckpointBits;
+    return Checkpoint(bit / 8, dataBytes, due);
+  };
+  while (in.Position() < totalBits) {
     const unsigned peek = in.Peek();
     T4Step step = shortTable[colour | (peek & kShortMask)];
     if (step.kind == T4NodeKind::Inner) step = longTable[(colour << (kT4PeekBits - kT4ShortPeekBits)) | peek];
@@ -310,12 +309,15 @@ int UnpackerCore::Decode(const std::vector<uint8_t>& data, bool& ended) {
     if (pos + step.bits > totalBits) break;  // the input ends inside a code
     if (step.kind <= T4NodeKind::Makeup) {
       in.Skip(step.bits);
-      if (!seenEol) continue;  // runs count only after the first EOL
-      if (line.Position() / 8 + step.run / 8u < kUnpackLineBufferSize) {
-        if (black)
-          line.Black(step.run);
-        else
-          line.White(step.run);
+      // Runs count only after the first EOL, and only while the line buffer holds them.
+      if (!seenEol || line.Position() / 8 + step.run / 8u >= kUnpackLineBufferSize) {
+        if (in.Position() >= checkpoint)
+          if (const int rc = passCheckpoint(in.Position(), true); rc != 0) return std::min(rc, 0);
+        if (!seenEol) continue;
+      } else if (black) {
+        line.Black(step.run);
+      } else {
+        line.White(step.run);
       }
       if (step.kind == T4NodeKind::Terminating) {
         black = !black;
@@ -327,6 +329,8 @@ int UnpackerCore::Decode(const std::vector<uint8_t>& data, bool& ended) {
     if (step.kind == T4NodeKind::Dead) {
       ++BadCodes;
       in.Seek(FindBit(bytes, pos + step.bits, totalBits, false));  // skip ones up to the next zero
+      if (in.Position() >= checkpoint)
+        if (const int rc = passCheckpoint(in.Position(), true); rc != 0) return std::min(rc, 0);
       continue;
     }
     // Eleven zeros: any further zeros and a one make an end of line.
@@ -337,7 +341,8 @@ int UnpackerCore::Decode(const std::vector<uint8_t>& data, bool& ended) {
     line.Store();
     if (linePos == 1728 || linePos == 2048)
       if (const int rc = OutputLine(lineBuffer_, linePos / 8); rc < 0) return rc;
-    if (const int rc = Checkpoint(one / 8, dataBytes, false); rc != 0) return std::min(rc, 0);
+    if (status_ || (UnpackFlags & ufAbort) || one >= checkpoint)
+      if (const int rc = passCheckpoint(one, one >= checkpoint); rc != 0) return std::min(rc, 0);
     std::memset(lineBuffer_, 0, std::min<size_t>((linePos + 63) / 64 * 8, sizeof lineBuffer_));
     line.Reset();
     black = false;
