@@ -1,0 +1,178 @@
+#include "tools/qlvmodem/line_config.h"
+
+#include <cctype>
+#include <set>
+
+namespace ql::vmodem {
+
+namespace {
+
+bool ParseSeconds(const std::string& text, double low, double high, double* out) {
+  try {
+    size_t used = 0;
+    double value = std::stod(text, &used);
+    if (used != text.size() || value < low || value > high) return false;
+    *out = value;
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool ValidNumber(const std::string& number) {
+  return !number.empty() && number == DialledNumber(number) && number.size() <= 20;
+}
+
+bool ValidName(const std::string& name) {
+  if (name.empty() || name.size() > 64) return false;
+  for (char c : name)
+    if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.')) return false;
+  return name != "." && name != "..";
+}
+
+// NAME=NUMBER[:CLASSES], classes joined by '+' (e.g. ttyFAX0=100:1+2+2.0).
+std::optional<ModemOptions> ParseModem(const std::string& text, const std::filesystem::path& dir, std::string* error) {
+  size_t eq = text.find('=');
+  if (eq == std::string::npos) {
+    *error = "--modem wants NAME=NUMBER[:CLASSES], got '" + text + "'";
+    return std::nullopt;
+  }
+  ModemOptions modem;
+  modem.name = text.substr(0, eq);
+  std::string rest = text.substr(eq + 1);
+  size_t colon = rest.find(':');
+  modem.number = rest.substr(0, colon);
+  if (!ValidName(modem.name) || !ValidNumber(modem.number)) {
+    *error = "bad modem name or number in '" + text + "'";
+    return std::nullopt;
+  }
+  if (colon != std::string::npos) {
+    modem.classes.clear();
+    std::string list = rest.substr(colon + 1);
+    size_t start = 0;
+    while (!list.empty() && start <= list.size()) {
+      size_t plus = list.find('+', start);
+      std::string cls = list.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+      if (cls != "1" && cls != "2" && cls != "2.0") {
+        *error = "modem class '" + cls + "' is not available (classes: 1, 2, 2.0)";
+        return std::nullopt;
+      }
+      modem.classes.push_back(cls);
+      if (plus == std::string::npos) break;
+      start = plus + 1;
+    }
+  }
+  modem.link = dir / modem.name;
+  modem.workFolder = dir / "work";
+  return modem;
+}
+
+// NUMBER[:IDENT]
+std::optional<RemoteOptions> ParseRemote(const std::string& text, const std::filesystem::path& dir,
+                                         std::string* error) {
+  RemoteOptions remote;
+  size_t colon = text.find(':');
+  remote.number = text.substr(0, colon);
+  if (colon != std::string::npos) remote.ident = text.substr(colon + 1, 20);
+  if (!ValidNumber(remote.number)) {
+    *error = "bad remote number in '" + text + "'";
+    return std::nullopt;
+  }
+  remote.folder = dir / ("remote-" + remote.number);
+  return remote;
+}
+
+}  // namespace
+
+std::string LineUsage() {
+  return "usage: qlvmodem [--dir DIR] [--modem NAME=NUMBER[:CLASSES]]... [--remote NUMBER[:IDENT]]...\n"
+         "                [--speed N|max] [--ring-period SECONDS] [--log FILE] [--trace]\n"
+         "  Starts a virtual fax line: each modem is a pseudo-terminal linked at DIR/NAME,\n"
+         "  each remote an answering fax machine keeping what it receives in DIR/remote-NUMBER.\n"
+         "  Defaults: --modem ttyFAX0=100 --modem ttyFAX1=101 --remote 200.\n"
+         "  --speed runs calls between remotes N times faster than real time (max: unpaced);\n"
+         "  calls with a modem always run in real time. --trace shows the remotes' T.30 trace.\n"
+         "  Control: qlvmodem --dir DIR --control COMMAND (status, send NUMBER TIFF [IDENT],\n"
+         "  received NUMBER, fault NUMBER NAME [VALUE], stop).\n";
+}
+
+std::optional<LineConfig> ParseLineArguments(const std::vector<std::string>& args,
+                                             const std::filesystem::path& defaultDir, std::string* error) {
+  LineConfig config;
+  config.dir = defaultDir;
+  std::vector<std::string> modems;
+  std::vector<std::string> remotes;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= args.size()) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      *out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "--dir") {
+      if (!value(&v)) return std::nullopt;
+      config.dir = v;
+    } else if (arg == "--modem") {
+      if (!value(&v)) return std::nullopt;
+      modems.push_back(v);
+    } else if (arg == "--remote") {
+      if (!value(&v)) return std::nullopt;
+      remotes.push_back(v);
+    } else if (arg == "--speed") {
+      if (!value(&v)) return std::nullopt;
+      if (v == "max") {
+        config.speed = 0;
+      } else if (!ParseSeconds(v, 1, 100000, &config.speed)) {
+        *error = "--speed wants a factor from 1 or 'max', got '" + v + "'";
+        return std::nullopt;
+      }
+    } else if (arg == "--ring-period") {
+      if (!value(&v)) return std::nullopt;
+      if (!ParseSeconds(v, 0.2, 60, &config.timing.ringPeriodSeconds)) {
+        *error = "--ring-period wants seconds from 0.2 to 60, got '" + v + "'";
+        return std::nullopt;
+      }
+    } else if (arg == "--trace") {
+      config.trace = true;
+    } else if (arg == "--log") {
+      if (!value(&v)) return std::nullopt;
+      config.logPath = v;
+    } else {
+      *error = "unknown argument '" + arg + "'";
+      return std::nullopt;
+    }
+  }
+  if (modems.empty() && remotes.empty()) {
+    modems = {"ttyFAX0=100", "ttyFAX1=101"};
+    remotes = {"200"};
+  }
+  std::set<std::string> numbers;
+  std::set<std::string> names;
+  for (const auto& text : modems) {
+    auto modem = ParseModem(text, config.dir, error);
+    if (!modem) return std::nullopt;
+    if (!numbers.insert(modem->number).second || !names.insert(modem->name).second) {
+      *error = "number or name used twice: '" + text + "'";
+      return std::nullopt;
+    }
+    config.modems.push_back(*modem);
+  }
+  for (const auto& text : remotes) {
+    auto remote = ParseRemote(text, config.dir, error);
+    if (!remote) return std::nullopt;
+    if (!numbers.insert(remote->number).second) {
+      *error = "number used twice: '" + text + "'";
+      return std::nullopt;
+    }
+    remote->trace = config.trace;
+    config.remotes.push_back(*remote);
+  }
+  if (config.logPath.empty()) config.logPath = config.dir / "calls.log";
+  return config;
+}
+
+}  // namespace ql::vmodem

@@ -1,0 +1,93 @@
+#pragma once
+// A virtual line running on its own thread for one test, in a fresh folder. The test
+// reaches it only as a program would: through the modems' ptys and the control socket.
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+#include "tools/qlvmodem/control.h"
+#include "tools/qlvmodem/tests/dte_link.h"
+#include "tools/qlvmodem/virtual_line.h"
+
+namespace ql::vmodem::testing {
+
+class RunningLine {
+ public:
+  explicit RunningLine(const std::vector<std::string>& args, const std::filesystem::path& dir) {
+    std::string error;
+    auto config = ParseLineArguments(args, dir, &error);
+    if (!config) throw std::runtime_error(error);
+    line_ = std::make_unique<VirtualLine>(*config);
+    thread_ = std::thread([this] { line_->Run(); });
+  }
+  ~RunningLine() {
+    line_->Stop();
+    thread_.join();
+  }
+  std::string Control(const std::string& command, double seconds = 30) {
+    return ControlRequest(line_->ControlPath(), command, seconds);
+  }
+  // Polls the control socket until `command`'s answer contains `text`.
+  bool WaitFor(const std::string& command, const std::string& text, double seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (Control(command).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+
+ private:
+  std::unique_ptr<VirtualLine> line_;
+  std::thread thread_;
+};
+
+// Two Class 1 modems, 100 and 101, with their programs attached; rings every second.
+class TwoModemLine : public ::testing::Test {
+ protected:
+  ql::testing::TempDir dir_;
+  RunningLine line_{{"--modem", "ttyFAX0=100", "--modem", "ttyFAX1=101", "--ring-period", "1"}, dir_.path()};
+  DteLink caller_{dir_ / "ttyFAX0"};
+  DteLink callee_{dir_ / "ttyFAX1"};
+
+  // Both programs select Class 1 without echo; the callee also sends `calleeSettings`.
+  void Prepare(const std::string& calleeSettings) {
+    ASSERT_TRUE(caller_.Ok("ATE0+FCLASS=1"));
+    ASSERT_TRUE(callee_.Ok("ATE0" + calleeSettings));
+    ASSERT_TRUE(callee_.Ok("AT+FCLASS=1"));
+  }
+};
+
+// A short one-page test document: 1728 pixels wide, `rows` rows at 196 dpi, G3 1-D,
+// with a few black bars so the page carries some data.
+inline void WriteTestTiff(const std::filesystem::path& path, int rows = 60, int yDpi = 196) {
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  if (tif == nullptr) throw std::runtime_error("cannot write " + path.string());
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rows);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+  TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, GROUP3OPT_FILLBITS);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
+  TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
+  TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(yDpi));
+  TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
+  std::vector<uint8_t> row(216);
+  for (int y = 0; y < rows; ++y) {
+    std::fill(row.begin(), row.end(), 0);
+    if ((y / 10) % 2 == 1)
+      for (int x = 20 + y % 7; x < 120; x += 3) row[static_cast<size_t>(x)] = 0xFF;
+    TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0);
+  }
+  TIFFClose(tif);
+}
+
+}  // namespace ql::vmodem::testing

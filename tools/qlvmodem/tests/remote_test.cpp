@@ -1,0 +1,164 @@
+// Virtual remote fax machines: a fax from one remote to another through the exchange,
+// and remotes meeting a Class 1 modem driven at the AT level.
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include "tools/qlvmodem/tests/class1_frames.h"
+#include "tools/qlvmodem/tests/dte_link.h"
+#include "tools/qlvmodem/tests/line_fixture.h"
+
+namespace ql::vmodem::testing {
+namespace {
+
+// The value of "key=" in the text of a session record.
+std::string Field(const std::string& record, const std::string& key) {
+  const std::string text = "\n" + record;
+  size_t at = text.find("\n" + key + "=");
+  if (at == std::string::npos) return "<missing>";
+  size_t start = at + key.size() + 2;
+  return text.substr(start, text.find('\n', start) - start);
+}
+
+class Remotes : public ::testing::Test {
+ protected:
+  ql::testing::TempDir dir_;
+  RunningLine line_{{"--remote", "200:ANSWERING ONE", "--speed", "max", "--ring-period", "1"}, dir_.path()};
+  std::filesystem::path page_ = dir_ / "page.tif";
+
+  void SetUp() override { WriteTestTiff(page_); }
+  // Sends the test page from a new calling remote to `number`; returns the caller's record.
+  std::string SendAndWait(const std::string& number) {
+    std::string answer = line_.Control("send " + number + " " + page_.string() + " SENDER 7");
+    EXPECT_EQ(answer.rfind("OK caller ", 0), 0u) << answer;
+    std::string caller = answer.substr(10, answer.find('\n') - 10);
+    EXPECT_TRUE(line_.WaitFor("received " + caller, "OK 1 sessions", 60)) << line_.Control("status");
+    return line_.Control("received " + caller);
+  }
+};
+
+TEST_F(Remotes, FaxBetweenTwoRemotesIsKeptAsTiffWithARecord) {
+  std::string sent = SendAndWait("200");
+  EXPECT_EQ(Field(sent, "result"), "0") << sent;
+  EXPECT_EQ(Field(sent, "pages"), "1");
+  EXPECT_EQ(Field(sent, "remote_id"), "ANSWERING ONE");
+
+  ASSERT_TRUE(line_.WaitFor("received 200", "OK 1 sessions", 10));
+  std::string got = line_.Control("received 200");
+  EXPECT_EQ(Field(got, "result"), "0") << got;
+  EXPECT_EQ(Field(got, "pages"), "1");
+  EXPECT_EQ(Field(got, "remote_id"), "SENDER 7");
+  EXPECT_EQ(Field(got, "bit_rate"), "14400");
+  EXPECT_EQ(Field(got, "resolution"), "204x196");
+  std::string tiff = Field(got, "tiff");
+  std::string stored = ql::testing::ReadFile(std::filesystem::path(tiff).replace_extension(".txt"));
+  EXPECT_NE(stored.find("remote_id=SENDER 7\n"), std::string::npos) << stored;
+  TIFF* in = TIFFOpen(tiff.c_str(), "r");
+  ASSERT_NE(in, nullptr) << tiff;
+  uint32_t width = 0, rows = 0;
+  TIFFGetField(in, TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(in, TIFFTAG_IMAGELENGTH, &rows);
+  TIFFClose(in);
+  EXPECT_EQ(width, 1728u);
+  EXPECT_EQ(rows, 60u);
+  std::string log = ql::testing::ReadFile(dir_ / "calls.log");
+  EXPECT_NE(log.find("fast carrier 14400 bit/s"), std::string::npos) << log;
+}
+
+TEST_F(Remotes, OrderedFaultsChangeTheSession) {
+  // Each fault is used up by the next call to the number; the calls run one by one.
+  line_.Control("fault 200 busy");
+  EXPECT_EQ(Field(SendAndWait("200"), "result_text"), "dial failed: busy");
+
+  line_.Control("fault 200 dcn");
+  std::string refused = SendAndWait("200");
+  EXPECT_NE(Field(refused, "result"), "0") << refused;
+  EXPECT_EQ(Field(refused, "pages"), "0");
+
+  line_.Control("fault 200 train 14400");
+  std::string slower = SendAndWait("200");
+  EXPECT_EQ(Field(slower, "result"), "0") << slower;
+  EXPECT_EQ(Field(slower, "bit_rate"), "12000") << slower;
+
+  line_.Control("fault 200 carrier");
+  std::string cut = SendAndWait("200");
+  EXPECT_NE(Field(cut, "result"), "0") << cut;
+  std::string log = ql::testing::ReadFile(dir_ / "calls.log");
+  EXPECT_NE(log.find("fault: carrier lost in the middle of the page"), std::string::npos) << log;
+}
+
+TEST(RemoteAndModem, CallingRemoteMeetsAnsweringClassOneProgram) {
+  ql::testing::TempDir dir;
+  RunningLine line({"--modem", "ttyFAX0=100", "--ring-period", "1"}, dir.path());
+  WriteTestTiff(dir / "page.tif");
+  DteLink dte(dir / "ttyFAX0");
+  ASSERT_TRUE(dte.Ok("ATE0+FCLASS=1"));
+  ASSERT_EQ(line.Control("send 100 " + (dir / "page.tif").string() + " CALLER").rfind("OK", 0), 0u);
+  ASSERT_TRUE(dte.Expect("RING\r\n", 10));
+  dte.Command("ATA");
+  ASSERT_TRUE(dte.Expect("CONNECT\r\n", 15)) << dte.Last();
+  dte.Send(IdFrame(0x40, false) + kEndOfFrame);  // CSI
+  ASSERT_TRUE(dte.Expect("CONNECT\r\n", 10)) << dte.Last();
+  dte.Send(Frame({0xFF, 0x13, 0x80, 0x00, 0x4E, 0xF9, 0x00}) + kEndOfFrame);  // DIS: V.29/V.27ter
+  ASSERT_TRUE(dte.Expect("OK\r\n", 10)) << dte.Last();
+  // The remote answers as a fax machine does: its ID, then the chosen parameters.
+  dte.Command("AT+FRH=3");
+  ASSERT_TRUE(dte.Expect("OK\r\n", 15)) << dte.Last();
+  EXPECT_EQ(FirstFcf(dte.Last()), 0x43) << "TSI expected";
+  dte.Command("AT+FRH=3");
+  ASSERT_TRUE(dte.Expect("OK\r\n", 15)) << dte.Last();
+  EXPECT_EQ(FirstFcf(dte.Last()) & 0xFE, 0x82) << "DCS expected";
+}
+
+// A Class 1 program calls the answering remote, sends its ID and parameters and the
+// training check, and reads the remote's verdict.
+std::string TrainingVerdict(const std::string& fault, bool listenAfterDcs = false) {
+  ql::testing::TempDir dir;
+  RunningLine line({"--modem", "ttyFAX0=100", "--remote", "200", "--ring-period", "1"}, dir.path());
+  if (!fault.empty()) line.Control("fault 200 " + fault);
+  DteLink dte(dir / "ttyFAX0");
+  if (!dte.Ok("ATE0+FCLASS=1")) return "step 2";
+  dte.Command("ATD200");
+  if (!dte.Expect("CONNECT\r\n", 20)) return "step 3";
+  if (!dte.Expect("OK\r\n", 15)) return "step 4";  // CSI (not final) ...
+  dte.Command("AT+FRH=3");
+  if (!dte.Expect("OK\r\n", 15) || FirstFcf(dte.Last()) != 0x80) return "step 5";  // ... then DIS
+  dte.Command("AT+FTH=3");
+  if (!dte.Expect("CONNECT\r\n", 10)) return "step 6";
+  dte.Send(IdFrame(0x43, false) + kEndOfFrame);
+  if (!dte.Expect("CONNECT\r\n", 10)) return "step 7";
+  dte.Send(Frame({0xFF, 0x13, 0x83, 0x00, 0x06, 0xF8, 0x00}) + kEndOfFrame);  // DCS: V.29 9600
+  if (!dte.Expect("OK\r\n", 10)) return "step 8";
+  if (listenAfterDcs) {
+    dte.Command("AT+FRH=3");
+    dte.Expect("OK\r\n", 15);
+    return dte.Last();
+  }
+  dte.Command("AT+FTM=96");
+  if (!dte.Expect("CONNECT\r\n", 10)) return "step 9";
+  dte.Send(std::string(1800, '\0') + kEndOfFrame);  // 1.5 s of zeros
+  if (!dte.Expect("OK\r\n", 15)) return "step 10";
+  dte.Command("AT+FRH=3");
+  dte.Expect("OK\r\n", 15);
+  return dte.Last();
+}
+
+TEST(RemoteAndModem, AnsweringRemoteConfirmsGoodTraining) {
+  std::string reply = TrainingVerdict("");
+  EXPECT_EQ(FirstFcf(reply) & 0xFE, 0x84) << reply;  // CFR
+}
+
+TEST(RemoteAndModem, AnsweringRemoteRefusesSpoiledTraining) {
+  std::string reply = TrainingVerdict("train 9600");
+  EXPECT_EQ(FirstFcf(reply) & 0xFE, 0x44) << reply;  // FTT
+}
+
+TEST(RemoteAndModem, AnsweringRemoteOrderedToDisconnect) {
+  // The remote answers the parameters with DCN at once, so the program hears it when
+  // it listens instead of sending the training check.
+  std::string reply = TrainingVerdict("dcn", true);
+  EXPECT_EQ(FirstFcf(reply) & 0xFE, 0xFA) << reply;  // DCN
+}
+
+}  // namespace
+}  // namespace ql::vmodem::testing
