@@ -7,7 +7,7 @@
 #include "fax_document/apf_file.h"
 #include "fax_document/byte_order.h"
 #include "fax_document/t4_bit_writer.h"
-#include "platform/message_pump.h"
+#include "fax_document/message_yield.h"
 #include "serial/errors/error_codes.h"
 
 namespace ql {
@@ -124,7 +124,15 @@ std::filesystem::path ConverterCore::ResolveOutputName(const std::filesystem::pa
   return named;
 }
 
-bool ConverterCore::ReportStatus(int kind) { return status_ && status_(*this, kind, BytesRead, BytesTotal); }
+bool ConverterCore::ReportStatus(int kind) {
+  if (StatusWindow != 0) {
+    intptr_t answer = 0;
+    return SendMessageTimeout(StatusWindow, kConverterStatusMessage, static_cast<uintptr_t>(kind),
+                              reinterpret_cast<intptr_t>(this), kStatusWindowTimeoutMs, &answer) &&
+           answer != 0;
+  }
+  return status_ && status_(*this, kind, BytesRead, BytesTotal);
+}
 
 int ConverterCore::ConvertToFile(const std::filesystem::path& input, const std::filesystem::path& output) {
   const std::string extension = source_ ? source_->DefaultExtension() : std::string();
@@ -196,13 +204,15 @@ int ConverterCore::ConvertPages(const ConverterSink& sink) {
       if (ReportStatus(kStatusLine)) return ecConvertAbort;
       if (endOfPage) {
         if (const int rc = sink(kEndOfPageRecord, sizeof kEndOfPageRecord, true, morePages); rc < 0) return rc;
-        if (Options & coYield) ProcessPendingMessages();
+        if (Options & coYield)
+          if (const int rc = LetMessagesThrough(); rc < 0) return rc;
         break;
       }
       if (HeightHalved && LineNumber % 2 == 0) continue;
       const unsigned coded = CodeRasterLine(LineBuffer);
       if (const int rc = sink(CodeBuffer, coded, false, true); rc < 0) return rc;
-      if ((Options & coYield) && (Options & coYieldOften) && LineNumber % 16 == 0) ProcessPendingMessages();
+      if ((Options & coYield) && (Options & coYieldOften) && LineNumber % 16 == 0)
+        if (const int rc = LetMessagesThrough(); rc < 0) return rc;
     }
   }
   return 0;

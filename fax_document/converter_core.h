@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/message_windows/message_window.h"
+
 namespace ql {
 
 // Options bits.
@@ -31,6 +33,13 @@ inline constexpr unsigned kConverterBufferSize = 4096;
 inline constexpr int kStatusLine = 0;
 inline constexpr int kStatusStarting = 1;
 inline constexpr int kStatusEnding = 2;
+
+// The message a status window receives for every status report: wParam is the kind,
+// lParam the ConverterCore*; a nonzero result asks to abort the conversion.
+inline constexpr uint32_t kConverterStatusMessage = 32346;
+// How long a status report waits for a window owned by another thread; a report that is
+// not answered in time does not abort.
+inline constexpr int kStatusWindowTimeoutMs = 2000;
 
 class ConverterCore;
 
@@ -75,6 +84,9 @@ class ConverterCore {
   void SetPageWidth(unsigned width) { PageWidth = width == 2048 ? 2048 : 1728; }
   void SetStationId(const std::string& id) { StationId = id.substr(0, 20); }
   void SetStatus(ConverterStatus status) { status_ = std::move(status); }
+  // When set (not 0), status reports go to this window as kConverterStatusMessage
+  // instead of the status callback.
+  void SetStatusWindow(MessageWindow window) { StatusWindow = window; }
   LineSource* Source() const { return source_.get(); }
 
   // Decides WidthDoubled, HeightHalved and CenterBytes from an image `width` pixels wide.
@@ -119,6 +131,7 @@ class ConverterCore {
   unsigned CenterBytes = 0;
   long BytesRead = 0;
   long BytesTotal = 0;
+  MessageWindow StatusWindow = 0;
   std::string StationId;
   uint8_t CodeBuffer[kConverterBufferSize] = {};
   uint8_t LineBuffer[kConverterBufferSize] = {};

@@ -7,13 +7,17 @@
 
 #include "fax_document/byte_order.h"
 #include "fax_document/t4_code_tree.h"
-#include "platform/message_pump.h"
+#include "fax_document/message_yield.h"
 #include "serial/errors/error_codes.h"
 
 namespace ql {
 namespace {
 
 constexpr unsigned kPadding = 8;  // zero bytes after the page data, so loads never run off
+// Progress is reported and the abort flag checked at every end of line and, like letting
+// messages through, after every 1 KiB of page data, so that a page of noise without a
+// single good line still stays responsive and can be stopped.
+constexpr size_t kCheckpointBits = 1024 * 8;
 
 // Builds the decoded line 64 pixels at a time in a register; each finished word is
 // stored once, so runs of a pixel or two cost no memory traffic. The line buffer must
@@ -33,9 +37,9 @@ class LineWriter {
     const unsigned end = pos_ + run;
     while (pos_ < end) {
       if (pos_ >= base_ + 64) MoveWord();
-      const unsigned offset = pos_ - base_;
-      const unsigned n = std::min(end - pos_, 64 - offset);
-      word_ |= n == 64 ? ~0ull : ((1ull << n) - 1) << (64 - offset - n);
+      const unsigned at = pos_ - base_;
+      const unsigned n = std::min(end - pos_, 64 - at);
+      word_ |= n == 64 ? ~0ull : ((1ull << n) - 1) << (64 - at - n);
       pos_ += n;
     }
   }
@@ -165,6 +169,14 @@ void UnpackerCore::ReportStatus(const std::filesystem::path& file) {
   if (status_) status_(file, PageNumber, std::min(BytesUnpacked, BytesToUnpack), BytesToUnpack);
 }
 
+int UnpackerCore::Checkpoint(size_t bytesDecoded, long dataBytes, bool yield) {
+  BytesUnpacked = dataBytes == 0 ? BytesToUnpack : static_cast<long>(bytesDecoded) * BytesToUnpack / dataBytes;
+  ReportStatus(file_);
+  if (yield && (UnpackFlags & ufYield))
+    if (const int rc = LetMessagesThrough(); rc < 0) return rc;
+  return (UnpackFlags & ufAbort) ? 1 : 0;
+}
+
 int UnpackerCore::ReadPageData(ApfReader& reader, const ApfPageHeader& header, std::vector<uint8_t>& data,
                                int& shortfall) {
   shortfall = 0;
@@ -224,7 +236,7 @@ int UnpackerCore::EmitLine(const uint8_t* line, unsigned length) {
   const auto hand = [&](unsigned n) {
     ++LinesOutput;
     if (output_) rc = output_(false, false, out, n, PageNumber);
-    if (rc >= 0 && (UnpackFlags & ufYield) && LinesOutput % 16 == 0) ProcessPendingMessages();
+    if (rc >= 0 && (UnpackFlags & ufYield) && LinesOutput % 16 == 0) rc = LetMessagesThrough();
     return rc;
   };
   if (!pageHeader_.HighRes() && (UnpackFlags & ufDoubleHeight)) {
@@ -282,6 +294,13 @@ int UnpackerCore::Decode(const std::vector<uint8_t>& data, bool& ended) {
   bool seenEol = false;
   unsigned eolsInRow = 0;
   std::memset(lineBuffer_, 0, sizeof lineBuffer_);
+  // Checkpoints are passed at ends of line and on the paths that noise takes (runs before
+  // the first EOL or past the line buffer, bad codes), never on the path of good runs.
+  size_t checkpoint = kCheckpointBits;
+  const auto passCheckpoint = [&](size_t bit, bool due) {
+    if (due) checkpoint = bit - bit % kCheckpointBits + kCheckpointBits;
+    return Checkpoint(bit / 8, dataBytes, due);
+  };
   while (in.Position() < totalBits) {
     const unsigned peek = in.Peek();
     T4Step step = shortTable[colour | (peek & kShortMask)];
@@ -290,12 +309,15 @@ int UnpackerCore::Decode(const std::vector<uint8_t>& data, bool& ended) {
     if (pos + step.bits > totalBits) break;  // the input ends inside a code
     if (step.kind <= T4NodeKind::Makeup) {
       in.Skip(step.bits);
-      if (!seenEol) continue;  // runs count only after the first EOL
-      if (line.Position() / 8 + step.run / 8u < kUnpackLineBufferSize) {
-        if (black)
-          line.Black(step.run);
-        else
-          line.White(step.run);
+      // Runs count only after the first EOL, and only while the line buffer holds them.
+      if (!seenEol || line.Position() / 8 + step.run / 8u >= kUnpackLineBufferSize) {
+        if (in.Position() >= checkpoint)
+          if (const int rc = passCheckpoint(in.Position(), true); rc != 0) return std::min(rc, 0);
+        if (!seenEol) continue;
+      } else if (black) {
+        line.Black(step.run);
+      } else {
+        line.White(step.run);
       }
       if (step.kind == T4NodeKind::Terminating) {
         black = !black;
@@ -307,6 +329,8 @@ int UnpackerCore::Decode(const std::vector<uint8_t>& data, bool& ended) {
     if (step.kind == T4NodeKind::Dead) {
       ++BadCodes;
       in.Seek(FindBit(bytes, pos + step.bits, totalBits, false));  // skip ones up to the next zero
+      if (in.Position() >= checkpoint)
+        if (const int rc = passCheckpoint(in.Position(), true); rc != 0) return std::min(rc, 0);
       continue;
     }
     // Eleven zeros: any further zeros and a one make an end of line.
@@ -315,12 +339,10 @@ int UnpackerCore::Decode(const std::vector<uint8_t>& data, bool& ended) {
     in.Seek(one + 1);
     const unsigned linePos = line.Position();
     line.Store();
-    if (linePos == 1728 || linePos == 2048) {
+    if (linePos == 1728 || linePos == 2048)
       if (const int rc = OutputLine(lineBuffer_, linePos / 8); rc < 0) return rc;
-      BytesUnpacked = dataBytes == 0 ? BytesToUnpack : static_cast<long>(one / 8) * BytesToUnpack / dataBytes;
-      ReportStatus(file_);
-      if (UnpackFlags & ufAbort) return 0;
-    }
+    if (status_ || (UnpackFlags & ufAbort) || one >= checkpoint)
+      if (const int rc = passCheckpoint(one, one >= checkpoint); rc != 0) return std::min(rc, 0);
     std::memset(lineBuffer_, 0, std::min<size_t>((linePos + 63) / 64 * 8, sizeof lineBuffer_));
     line.Reset();
     black = false;

@@ -74,6 +74,10 @@ class UnpackerCore {
   int EmitLine(const uint8_t* line, unsigned length);
   int FlushWhite(bool pageEnd);
   void ReportStatus(const std::filesystem::path& file);
+  // Progress after `bytesDecoded` of `dataBytes` decoded bytes, then (with `yield` and the
+  // yield flag) letting messages through. 1 when the abort flag stops decoding, 0 to go
+  // on, or an error.
+  int Checkpoint(size_t bytesDecoded, long dataBytes, bool yield);
 
   UnpackOutput output_;
   UnpackStatus status_;

@@ -126,6 +126,18 @@ TEST(QtMessagePumpTest, TheEventLoopRunsMessagesFromOtherThreads) {
   EXPECT_TRUE(timerRan);
   EXPECT_TRUE(ApplicationTerminating());  // the application quit
   SetApplicationTerminating(false);
+
+  // A quit asked for inside a nested loop (a long operation letting messages through)
+  // marks the application as terminating at once.
+  bool seenInside = false;
+  QTimer::singleShot(0, &app, [&] {
+    QTimer::singleShot(0, &app, [] { QCoreApplication::quit(); });
+    ProcessPendingMessages();
+    seenInside = ApplicationTerminating();
+  });
+  app.exec();
+  EXPECT_TRUE(seenInside);
+  SetApplicationTerminating(false);
   DestroyMessageWindow(w);
   SetThreadMessageWaker({});
   SetMessagePump({});
