@@ -1,5 +1,6 @@
 // qlfax settings: shows the data folder and every setting, as the programs read them.
 
+#include <cstdlib>
 #include <iostream>
 
 #include "app/settings/settings.h"
@@ -9,10 +10,20 @@
 namespace {
 
 int Run(std::vector<std::string>& args) {
-  const bool save = qlfax::TakeFlag(args, "--save");
+  bool save = qlfax::TakeFlag(args, "--save");
+  std::string port;
+  const bool setPort = qlfax::TakeOption(args, "--port", port);
   if (!args.empty()) return 2;
   ql::TSettings& s = ql::Settings();
   ql::LoadSettings();
+  if (setPort) {
+    // N=PATH: the device behind port COMn.
+    const auto eq = port.find('=');
+    const int n = eq == std::string::npos ? 0 : std::atoi(port.substr(0, eq).c_str());
+    if (n < 1 || n > ql::kPortCount || eq + 1 >= port.size()) return 2;
+    s.PortDevices[static_cast<std::size_t>(n - 1)] = port.substr(eq + 1);
+    save = true;
+  }
   if (save) {
     ql::EnsureWorkFolders();
     ql::SaveSettings();
@@ -34,8 +45,9 @@ int Run(std::vector<std::string>& args) {
   return 0;
 }
 
-QLFAX_COMMAND("settings", "[--save]",
-              "show the data folder and the settings (--save writes QL.INI whole and makes the work folders)",
+QLFAX_COMMAND("settings", "[--save] [--port N=DEVICE]",
+              "show the data folder and the settings (--save writes QL.INI whole and makes the work folders;"
+              " --port sets the device of port COMn and saves)",
               Run);
 
 }  // namespace
