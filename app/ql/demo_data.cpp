@@ -53,10 +53,10 @@ int main(int argc, char** argv) {
   const Out outgoing[] = {
       {"Quarterly budget", "Carol Jones", "555-0142", "Sent", 0, false},
       {"Signed lease agreement", "Harbour Estates", "555-0187", "Sent", 1, false},
-      {"Order 4711 confirmation", "Northwind Supplies", "555-0123", "The line was busy", 2, false},
+      {"Order 4711 confirmation", "Millbrook Supplies", "555-0123", "The line was busy", 2, false},
       {"Meeting minutes", "David Lee", "555-0199", "Sent", 5, false},
-      {"Invoice 2026-118", "Fabrikam Ltd", "555-0166", "Sent", 9, true},
-      {"Draft contract", "Contoso Legal", "555-0111", "", 0, false},
+      {"Invoice 2026-118", "Larkfield Ltd", "555-0166", "Sent", 9, true},
+      {"Draft contract", "Ashdown Legal", "555-0111", "", 0, false},
   };
   ql::xb::TTableEngine out;
   ql::OpenFaxDBF(out);
