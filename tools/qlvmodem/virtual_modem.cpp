@@ -83,6 +83,7 @@ void VirtualModem::SetRole(Role role) {
     silent_ = false;
     garbage_ = false;
     delay_ = std::chrono::milliseconds(0);
+    pageCorrupter_.Arm(false);
   }
 }
 
@@ -93,7 +94,11 @@ void VirtualModem::BeginCall(const std::vector<Fault>& faults) {
   garbage_ = HasFault(faults, FaultKind::kGarbage);
   const Fault* slow = FindFault(faults, FaultKind::kSlow);
   delay_ = std::chrono::milliseconds(slow != nullptr ? slow->value : 0);
-  if (class2_ != nullptr) class2_->RejectFirstPage(HasFault(faults, FaultKind::kPageRejected));
+  const bool rejectFirstPage = HasFault(faults, FaultKind::kPageRejected);
+  if (class2_ != nullptr)
+    class2_->RejectFirstPage(rejectFirstPage);
+  else
+    pageCorrupter_.Arm(rejectFirstPage);
 }
 
 void VirtualModem::IncomingCall(const std::string& callerNumber) {
@@ -391,6 +396,12 @@ size_t VirtualModem::Consume(const uint8_t* bytes, size_t length) {
         dlePending_ = true;
     }
     if (n == 0) return 0;
+  }
+  if (stuffed && pageCorrupter_.Armed()) {
+    std::string spoilt(reinterpret_cast<const char*>(bytes), n);
+    pageCorrupter_.Process(reinterpret_cast<uint8_t*>(spoilt.data()), spoilt.size());
+    ToInterpreter(spoilt.data(), spoilt.size());
+    return n;
   }
   ToInterpreter(reinterpret_cast<const char*>(bytes), n);
   return n;

@@ -18,6 +18,7 @@
 #include "tools/qlvmodem/call_log.h"
 #include "tools/qlvmodem/class2_engine.h"
 #include "tools/qlvmodem/endpoint.h"
+#include "tools/qlvmodem/page_corrupter.h"
 #include "tools/qlvmodem/pty_device.h"
 
 struct t31_state_s;
@@ -104,6 +105,7 @@ class VirtualModem : public Endpoint {
   std::chrono::milliseconds delay_{0};
   std::deque<std::pair<Clock::time_point, std::string>> delayed_;
   std::minstd_rand random_{4711};
+  PageCorrupter pageCorrupter_;  // a Class 1 call's first page is answered with RTN
 
   // The Class 2 or 2.0 command set, while the program has selected one.
   std::unique_ptr<Class2Engine> class2_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include "tools/qlvmodem/page_corrupter.h"
 #include "tools/qlvmodem/tests/class1_frames.h"
 #include "tools/qlvmodem/tests/dte_link.h"
 #include "tools/qlvmodem/tests/line_fixture.h"
@@ -110,13 +111,9 @@ TEST(RemoteAndModem, CallingRemoteMeetsAnsweringClassOneProgram) {
   EXPECT_EQ(FirstFcf(dte.Last()) & 0xFE, 0x82) << "DCS expected";
 }
 
-// A Class 1 program calls the answering remote, sends its ID and parameters and the
-// training check, and reads the remote's verdict.
-std::string TrainingVerdict(const std::string& fault, bool listenAfterDcs = false) {
-  ql::testing::TempDir dir;
-  RunningLine line({"--modem", "ttyFAX0=100", "--remote", "200", "--ring-period", "1"}, dir.path());
-  if (!fault.empty()) line.Control("fault 200 " + fault);
-  DteLink dte(dir / "ttyFAX0");
+// A Class 1 program calls the answering remote 200 and sends its ID and parameters
+// (V.29 9600 bit/s, standard resolution, no minimum scan time). "" or the failed step.
+std::string DialAndSendParameters(DteLink& dte) {
   if (!dte.Ok("ATE0+FCLASS=1")) return "step 2";
   dte.Command("ATD200");
   if (!dte.Expect("CONNECT\r\n", 20)) return "step 3";
@@ -129,18 +126,42 @@ std::string TrainingVerdict(const std::string& fault, bool listenAfterDcs = fals
   if (!dte.Expect("CONNECT\r\n", 10)) return "step 7";
   dte.Send(Frame({0xFF, 0x13, 0x83, 0x00, 0x06, 0xF8, 0x00}) + kEndOfFrame);  // DCS: V.29 9600
   if (!dte.Expect("OK\r\n", 10)) return "step 8";
+  return "";
+}
+
+// Data sent with +FTM at 9600 bit/s.
+bool SendData(DteLink& dte, const std::string& data) {
+  dte.Command("AT+FTM=96");
+  if (!dte.Expect("CONNECT\r\n", 10)) return false;
+  std::string stuffed;
+  for (char c : data) stuffed += c == '\x10' ? std::string(2, c) : std::string(1, c);
+  dte.Send(stuffed + kEndOfFrame);
+  return dte.Expect("OK\r\n", 15);
+}
+
+// Data sent with +FTM, then the next frame the remote sends.
+std::string SendDataAndListen(DteLink& dte, const std::string& data) {
+  if (!SendData(dte, data)) return "step 9";
+  dte.Command("AT+FRH=3");
+  dte.Expect("OK\r\n", 15);
+  return dte.Last();
+}
+
+// A Class 1 program sends its parameters and the training check (1.5 s of zeros) to
+// the answering remote, and reads the remote's verdict.
+std::string TrainingVerdict(const std::string& fault, bool listenAfterDcs = false) {
+  ql::testing::TempDir dir;
+  RunningLine line({"--modem", "ttyFAX0=100", "--remote", "200", "--ring-period", "1"}, dir.path());
+  if (!fault.empty()) line.Control("fault 200 " + fault);
+  DteLink dte(dir / "ttyFAX0");
+  std::string failed = DialAndSendParameters(dte);
+  if (!failed.empty()) return failed;
   if (listenAfterDcs) {
     dte.Command("AT+FRH=3");
     dte.Expect("OK\r\n", 15);
     return dte.Last();
   }
-  dte.Command("AT+FTM=96");
-  if (!dte.Expect("CONNECT\r\n", 10)) return "step 9";
-  dte.Send(std::string(1800, '\0') + kEndOfFrame);  // 1.5 s of zeros
-  if (!dte.Expect("OK\r\n", 15)) return "step 10";
-  dte.Command("AT+FRH=3");
-  dte.Expect("OK\r\n", 15);
-  return dte.Last();
+  return SendDataAndListen(dte, std::string(1800, '\0'));
 }
 
 TEST(RemoteAndModem, AnsweringRemoteConfirmsGoodTraining) {
@@ -158,6 +179,69 @@ TEST(RemoteAndModem, AnsweringRemoteOrderedToDisconnect) {
   // it listens instead of sending the training check.
   std::string reply = TrainingVerdict("dcn", true);
   EXPECT_EQ(FirstFcf(reply) & 0xFE, 0xFA) << reply;  // DCN
+}
+
+// The T.4 data of the test page (rows each led by an end-of-line code), closed by RTC.
+std::string PageData(const std::filesystem::path& tiff) {
+  TIFF* in = TIFFOpen(tiff.c_str(), "r");
+  if (in == nullptr) return "";
+  std::string data(static_cast<size_t>(TIFFRawStripSize(in, 0)), '\0');
+  tmsize_t got = TIFFReadRawStrip(in, 0, data.data(), static_cast<tmsize_t>(data.size()));
+  TIFFClose(in);
+  data.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  // Six end-of-line codes (eleven 0 bits, a 1), least significant bit first.
+  std::string rtc(9, '\0');
+  for (int eol = 1; eol <= 6; ++eol) rtc[static_cast<size_t>(eol * 12 - 1) / 8] |= static_cast<char>(1 << ((eol * 12 - 1) % 8));
+  return data + rtc;
+}
+
+TEST(RemoteAndModem, ClassOneFirstPageSpoiltByTheModemIsAnsweredWithRtn) {
+  ql::testing::TempDir dir;
+  RunningLine line({"--modem", "ttyFAX0=100", "--remote", "200", "--ring-period", "1"}, dir.path());
+  WriteTestTiff(dir / "page.tif", 60, 98);
+  const std::string page = PageData(dir / "page.tif");
+  ASSERT_GT(page.size(), 100u);
+  ASSERT_EQ(line.Control("fault 100 rtn"), "OK\n");
+  DteLink dte(dir / "ttyFAX0");
+  ASSERT_EQ(DialAndSendParameters(dte), "");
+  std::string verdict = SendDataAndListen(dte, std::string(1800, '\0'));
+  ASSERT_EQ(FirstFcf(verdict) & 0xFE, 0x84) << "the training check passes untouched";
+  ASSERT_TRUE(SendData(dte, page));
+  dte.Command("AT+FTH=3");
+  ASSERT_TRUE(dte.Expect("CONNECT\r\n", 10));
+  dte.Send(Frame({0xFF, 0x13, 0x2F}) + kEndOfFrame);  // EOP
+  ASSERT_TRUE(dte.Expect("OK\r\n", 10));
+  dte.Command("AT+FRH=3");
+  ASSERT_TRUE(dte.Expect("OK\r\n", 15)) << dte.Last();
+  EXPECT_EQ(FirstFcf(dte.Last()) & 0xFE, 0x4C) << "RTN expected";
+  ASSERT_TRUE(dte.Ok("ATH"));
+}
+
+TEST(PageSpoiling, OnlyTheFirstPageAfterItsFirstRowsIsChanged) {
+  ql::testing::TempDir dir;
+  WriteTestTiff(dir / "page.tif", 60, 98);
+  const std::string page = PageData(dir / "page.tif") + kEndOfFrame;
+  PageCorrupter corrupter;
+  corrupter.Arm(true);
+  std::string training = std::string(1800, '\0') + kEndOfFrame;
+  corrupter.Process(reinterpret_cast<uint8_t*>(training.data()), training.size());
+  EXPECT_EQ(training, std::string(1800, '\0') + kEndOfFrame);
+  ASSERT_TRUE(corrupter.Armed());
+  std::string first = page;
+  corrupter.Process(reinterpret_cast<uint8_t*>(first.data()), first.size());
+  EXPECT_FALSE(corrupter.Armed());
+  ASSERT_EQ(first.size(), page.size());
+  EXPECT_EQ(first.substr(0, 12), page.substr(0, 12));  // the first rows stay intact
+  size_t changed = 0;
+  for (size_t i = 0; i < page.size(); ++i) {
+    if (first[i] == page[i]) continue;
+    ++changed;
+    EXPECT_EQ(static_cast<uint8_t>(page[i]) & ~static_cast<uint8_t>(first[i]), 0) << "only 0 bits become 1";
+  }
+  EXPECT_GE(changed, 50u);
+  std::string second = page;
+  corrupter.Process(reinterpret_cast<uint8_t*>(second.data()), second.size());
+  EXPECT_EQ(second, page);
 }
 
 }  // namespace
