@@ -1,22 +1,20 @@
 #pragma once
-// The Class 2 and Class 2.0 command sets of a virtual modem. The modem itself runs
-// T.30, here through spandsp's fax terminal, and the program speaks +F commands and
-// reads +F reports. Pages a program sends are decoded into a TIFF and sent when the
-// program has given the last one; pages the modem receives are coded again for the
-// program when each has arrived (Class 2 in reversed bit order, Class 2.0 as sent).
+// The Class 2 and Class 2.0 command sets of a virtual modem. The program speaks +F
+// commands and reads +F reports; the modem runs T.30 itself, on a Class 1 layer of its
+// own (Class1Link), so the far machine hears an ordinary fax call. Pages stream both
+// ways as they go: what the program writes after CONNECT goes to the line at the
+// line's pace, what arrives is handed to the program as it comes (Class 2 in reversed
+// bit order, Class 2.0 as sent), and each page's outcome is the far machine's answer.
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "tools/qlvmodem/fax_terminal.h"
-#include "tools/qlvmodem/page_codec.h"
-#include "tools/qlvmodem/spandsp_access.h"
-
-struct fax_state_s;
-struct t30_state_s;
+#include "tools/qlvmodem/class1_link.h"
+#include "tools/qlvmodem/page_corrupter.h"
+#include "tools/qlvmodem/t30_frames.h"
 
 namespace ql::vmodem {
 
@@ -26,7 +24,7 @@ class Class2Engine {
     std::function<void(const std::string&)> emit;  // bytes to the program
     std::function<void()> hangUp;                   // clear the call
   };
-  Class2Engine(bool version20, std::filesystem::path workFolder, Hooks hooks);
+  Class2Engine(bool version20, Hooks hooks);
   ~Class2Engine();
   Class2Engine(const Class2Engine&) = delete;
   Class2Engine& operator=(const Class2Engine&) = delete;
@@ -36,16 +34,18 @@ class Class2Engine {
   // so the basic AT interpreter takes it; otherwise the answer has been written.
   bool Command(const std::string& command);
 
-  // Page data from the program after CONNECT.
-  bool WantsData() const { return state_ == State::kTakingPage || state_ == State::kWaitingForDc2; }
+  // Bytes from the program while a page is being sent or received.
+  bool WantsData() const;
+  // Takes what it can of `bytes` and returns how many it took (0: full for now).
   size_t Data(const uint8_t* bytes, size_t length);
 
-  // Ordered fault: the first page the program sends in the next call is reported bad.
-  void RejectFirstPage(bool reject) { rejectFirstPage_ = reject; }
-  void Connected(bool asCaller, const std::string& farIdent);
+  // The ordered page-rejection fault: the first page sent in the next call is spoilt
+  // on its way to the line, so the far machine answers it with RTN.
+  void SpoilFirstPage(bool spoil) { corrupter_.Arm(spoil); }
+  void Connected(bool asCaller);
+  // The far end cleared the call or the line dropped.
   void Cleared();
-  bool InCall() const { return state_ != State::kIdle; }
-  bool HasTerminal() const { return terminal_ != nullptr; }
+  bool InCall() const { return link_ != nullptr; }
   void Transmit(int16_t* samples, int count);
   void Receive(int16_t* samples, int count);
   FastCarrier FastTransmission() const;
@@ -53,55 +53,116 @@ class Class2Engine {
  private:
   enum class State {
     kIdle,
-    kSendReady,       // connected as caller, waiting for +FDT
-    kTakingPage,      // taking a page from the program
-    kPageTaken,       // Class 2: waiting for +FET
-    kSending,         // the fax terminal sends the collected pages
-    kReceiving,       // the fax terminal receives; pages go to the program on +FDR
-    kWaitingForDc2,   // CONNECT given for a received page
-    kDone,            // the session has ended; the call is being cleared
+    // Calling: the program sends.
+    kAwaitDis,               // listening for the far machine's NSF, CSI and DIS
+    kReady,                  // waiting for +FDT (or +FET/+FKS)
+    kSendDcs,                // TSI and DCS going out
+    kSendTraining,           // the training check going out
+    kAwaitCfr,               // the far machine's verdict on the training
+    kPageStart,              // the page carrier is starting
+    kPageData,               // the program's page data goes to the line
+    kPageDrain,              // the program has ended the page; the line is finishing it
+    kAwaitFet,               // Class 2: the page has gone, the post-page command is awaited
+    kSendPostPage,           // MPS, EOM or EOP going out
+    kAwaitPostPageResponse,  // MCF, RTP or RTN
+    kSendDcn,                // the call's last frame
+    // Answering: the program receives.
+    kSendDis,                // CSI and DIS going out
+    kAwaitDcs,               // TSI and DCS, or DCN
+    kReceiveTraining,        // the training check arriving
+    kSendTrainingVerdict,    // CFR or FTT going out
+    kAwaitPage,              // the page carrier is awaited
+    kReceivePage,            // page data arriving
+    kAwaitPostPage,          // MPS, EOM or EOP
+    kAwaitFdr,               // the program is to say +FDR before the answer goes out
+    kSendPostPageResponse,   // MCF or RTN going out
+    kAwaitDcn,               // after the last page's MCF
+    kClosing,                // the call has ended; the line is cleared shortly
   };
 
-  static void OnFrame(t30_state_s* t30, void* self, int direction, const uint8_t* frame, int length);
-  static int OnPhaseB(t30_state_s* t30, void* self, int fcf);
-  static int OnPhaseD(t30_state_s* t30, void* self, int fcf);
-  static void OnPhaseE(t30_state_s* t30, void* self, int code);
-  void Report(const std::string& name, const std::string& value);
+  // Commands and page data of the program (class2_engine.cpp).
+  bool SessionCommand(const std::string& part, bool& answered);
+  void ProgramReadyForPage();
+  void GivePageToProgram(const std::string& bytes);
+  void ReportReceivedPage();
   void Line(const std::string& text);
-  void Ok() { Line("OK"); }
-  std::string Name(const char* class2, const char* class20) const { return v20_ ? class20 : class2; }
-  std::string SessionParameters() const;
-  void StartTerminal(bool calling);
-  void StopTerminal();
-  void PageTaken(bool last);
-  bool RejectPage();
-  void DeliverNextPage();
-  void FinishSend(int code);
-  void FinishReceive(int code);
+  void Report(const char* class2, const char* class20, const std::string& value);
+  void FinalResult(bool ok);
+
+  // The T.30 machine (class2_session.cpp): every event from the Class 1 layer goes
+  // through Step, every time-out through OnTimeout; they alone decide the next state.
+  void Pump();
+  void Step(const Class1Link::Event& event);
+  void FrameArrived(const std::string& frame);
+  void ExchangeReceived();
+  void FramesSent();
+  void OnTimeout();
+  void Enter(State state, double timeoutSeconds = 0);
+  void Listen(State state, double timeoutSeconds);
+  void ListenOn();
+  void Send(State state, std::vector<std::string> frames);
+  void SendNextFrame();
+  void StartPage();
+  void SendDcs();
+  void EndOfPageCommand(int postPage);
+  void PostPageResponse(uint8_t response);
+  void TrainingVerdict();
+  void Finish(int hangupCode);
 
   bool v20_;
-  std::filesystem::path folder_;
   Hooks hooks_;
+  std::unique_ptr<Class1Link> link_;
   State state_ = State::kIdle;
+  int64_t deadline_ = -1;  // line time (samples) of the current state's time-out
+  int64_t callStart_ = 0;
+  int tries_ = 0;
+  bool caller_ = false;
+  bool pumping_ = false;
+
+  // Settings of the program.
   std::string localId_;
-  int resolution_ = 1;  // 0 normal, 1 fine
-  int bitRate_ = 5;     // 0 2400 ... 5 14400
-  std::unique_ptr<FaxTerminal> terminal_;
-  std::unique_ptr<PageCollector> collector_;
+  SessionParameters local_;      // +FDIS/+FIS (and +FDCC/+FCC)
+  int pageStatusSetting_ = 1;    // +FPTS=/+FPS=: the answer to the next received page
+
+  // The session.
+  SessionParameters far_;        // what the far machine offers (its DIS)
+  SessionParameters session_;    // what was chosen (the DCS)
+  bool sessionChosen_ = false;
+  std::string farId_;
+  std::vector<std::string> disFrames_;  // CSI and DIS of an answering modem
+  std::vector<std::string> sendQueue_;  // frames of the current +FTH
+  bool disSeen_ = false;
+  bool dcsSeen_ = false;
+  bool trained_ = false;         // the current rate has been trained and not lost
+  bool fconGiven_ = false;
+  bool tsiGiven_ = false;
+  bool heardCarrier_ = false;    // a frame is arriving
+  bool lastFrameFinal_ = false;
+  int lastFcf_ = 0;              // of the last frame received (X bit cleared)
+  int postPage_ = 0;             // MPS, EOM or EOP of the current page (0: by +FET)
+  uint8_t responseSent_ = 0;     // CFR/FTT or MCF/RTN/... this modem answered with
+  int pagesDone_ = 0;
+  int lastPageStatus_ = 1;       // +FPTS value of the last page
+  int finishCode_ = 0;
+  bool commandPending_ = false;  // the program awaits a final result
+  bool dcnSeen_ = false;
+  PageCorrupter corrupter_;
+
+  // Sending: the program's page data.
   bool dle_ = false;
-  std::string farIdent_;
-  // Receiving: pages that have arrived, pages given to the program, the result.
-  int pagesArrived_ = 0;
-  int pagesDelivered_ = 0;
-  bool documentEnded_ = false;
-  bool fdrPending_ = false;
-  int hangupCode_ = -1;
-  std::filesystem::path rxFile_;
-  int64_t lingered_ = 0;
-  bool sending_ = false;
-  bool dcsFine_ = false;
-  bool rejectFirstPage_ = false;
-  bool lastPageGood_ = true;
+
+  // Receiving: page data for the program.
+  std::string pageIn_;           // arrived, not yet given to the program
+  bool pageStarted_ = false;
+  bool pageEnded_ = false;       // the received page's carrier has ended
+  bool pageDelivered_ = false;   // the program has the whole page
+  bool pageReported_ = false;
+  bool postPageKnown_ = false;
+  bool fdrPending_ = false;      // +FDR given: CONNECT when a page comes
+  bool awaitingDc2_ = false;     // CONNECT given: the program is to say DC2
+  bool programReady_ = false;    // DC2 received: page data flows
+  int trainingBytes_ = 0;
+  int trainingNonZero_ = 0;
 };
 
 }  // namespace ql::vmodem

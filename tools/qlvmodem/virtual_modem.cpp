@@ -7,7 +7,6 @@
 
 #include "tools/qlvmodem/dte_bytes.h"
 #include "tools/qlvmodem/exchange.h"
-#include "tools/qlvmodem/remote_fax.h"
 #include "tools/qlvmodem/spandsp_access.h"
 
 namespace ql::vmodem {
@@ -72,7 +71,7 @@ int VirtualModem::InputFd() const {
 }
 
 FastCarrier VirtualModem::FastTransmission() const {
-  if (class2_ != nullptr && class2_->HasTerminal()) return class2_->FastTransmission();
+  if (class2_ != nullptr && class2_->InCall()) return class2_->FastTransmission();
   return ql::vmodem::FastTransmission(t31_);
 }
 
@@ -96,7 +95,7 @@ void VirtualModem::BeginCall(const std::vector<Fault>& faults) {
   delay_ = std::chrono::milliseconds(slow != nullptr ? slow->value : 0);
   const bool rejectFirstPage = HasFault(faults, FaultKind::kPageRejected);
   if (class2_ != nullptr)
-    class2_->RejectFirstPage(rejectFirstPage);
+    class2_->SpoilFirstPage(rejectFirstPage);
   else
     pageCorrupter_.Arm(rejectFirstPage);
 }
@@ -117,12 +116,7 @@ void VirtualModem::Connected(bool asCaller) {
     // mode without a word (its own hang-up must not clear the call).
     class2Call_ = true;
     QuietEvent(AT_CALL_EVENT_HANGUP);
-    std::string farIdent;
-    if (const Call* call = exchange_ != nullptr ? exchange_->CallOf(this) : nullptr) {
-      const Endpoint* far = call->caller == this ? call->callee : call->caller;
-      if (const auto* remote = dynamic_cast<const RemoteFax*>(far)) farIdent = remote->Options().ident;
-    }
-    class2_->Connected(asCaller, farIdent);
+    class2_->Connected(asCaller);
     return;
   }
   t31_call_event(t31_, asCaller ? AT_CALL_EVENT_CONNECTED : AT_CALL_EVENT_ANSWERED);
@@ -132,7 +126,7 @@ void VirtualModem::SelectClass2(bool version20) {
   Class2Engine::Hooks hooks;
   hooks.emit = [this](const std::string& text) { Emit(reinterpret_cast<const uint8_t*>(text.data()), text.size()); };
   hooks.hangUp = [this] { EndClass2Call(); };
-  class2_ = std::make_unique<Class2Engine>(version20, options_.workFolder / options_.name, std::move(hooks));
+  class2_ = std::make_unique<Class2Engine>(version20, std::move(hooks));
 }
 
 void VirtualModem::EndClass2Call() {
@@ -495,7 +489,7 @@ void VirtualModem::ToInterpreter(const char* bytes, size_t length) {
 // --- audio -------------------------------------------------------------------------
 
 void VirtualModem::Transmit(int16_t* samples, int count) {
-  if (class2_ != nullptr && class2_->HasTerminal()) {
+  if (class2_ != nullptr && class2_->InCall()) {
     class2_->Transmit(samples, count);
     return;
   }
@@ -504,7 +498,7 @@ void VirtualModem::Transmit(int16_t* samples, int count) {
 }
 
 void VirtualModem::Receive(int16_t* samples, int count) {
-  if (class2_ != nullptr && class2_->HasTerminal()) {
+  if (class2_ != nullptr && class2_->InCall()) {
     class2_->Receive(samples, count);
     std::fill(samples, samples + count, int16_t{0});  // the Class 1 side hears nothing
   }

@@ -1,0 +1,201 @@
+#include "tools/qlvmodem/t30_frames.h"
+
+#include <algorithm>
+#include <array>
+#include <sstream>
+#include <vector>
+
+namespace ql::vmodem {
+
+namespace {
+// FIF byte 2 (bits 9-16): receiving fax, the data signalling rate, fine, two-dimensional.
+constexpr uint8_t kReceiveFax = 0x02;
+constexpr uint8_t kRateBits = 0x3C;
+constexpr uint8_t kFine = 0x40;
+constexpr uint8_t kTwoDimensional = 0x80;
+// FIF byte 3 (bits 17-24): width, length, minimum scan time.
+constexpr uint8_t kScanBits = 0x70;
+
+// The scan-time field of a DIS by scan-time code (the pair for normal/fine rows), and
+// of a DCS by code and resolution.
+constexpr std::array<uint8_t, 8> kDisScan = {0x70, 0x10, 0x60, 0x20, 0x30, 0x00, 0x50, 0x40};
+constexpr std::array<std::array<uint8_t, 2>, 8> kDcsScan = {{{0x70, 0x70},
+                                                             {0x10, 0x10},
+                                                             {0x20, 0x10},
+                                                             {0x20, 0x20},
+                                                             {0x00, 0x20},
+                                                             {0x00, 0x00},
+                                                             {0x40, 0x00},
+                                                             {0x40, 0x40}}};
+
+// Rates of a DCS by bit rate digit (V.27ter below 7200, V.29 for 7200 and 9600, V.17 above).
+constexpr std::array<uint8_t, 6> kDcsRate = {0x00, 0x08, 0x0C, 0x04, 0x28, 0x20};
+
+int ScanCodeOf(uint8_t bits) {
+  for (int code = 0; code < 8; ++code)
+    if (kDisScan[static_cast<size_t>(code)] == (bits & kScanBits)) return code;
+  return 5;
+}
+
+std::vector<int> Numbers(const std::string& text) {
+  std::vector<int> values;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, ',')) {
+    if (part.size() == 1 && part[0] >= '0' && part[0] <= '9')
+      values.push_back(part[0] - '0');
+    else
+      values.push_back(-1);
+  }
+  return values;
+}
+
+uint8_t FifByte(const std::string& frame, size_t index) {
+  return 3 + index < frame.size() ? static_cast<uint8_t>(frame[3 + index]) : 0;
+}
+}  // namespace
+
+std::string SessionParameters::Text() const {
+  std::ostringstream out;
+  out << vr << ',' << br << ',' << wd << ',' << ln << ',' << df << ',' << ec << ',' << bf << ',' << st;
+  return out.str();
+}
+
+bool SessionParameters::Parse(const std::string& text) {
+  static constexpr std::array<int, 8> kLargest = {1, 5, 2, 2, 3, 2, 1, 7};
+  std::vector<int> values = Numbers(text);
+  if (values.empty() || values.size() > 9) return false;
+  std::array<int*, 8> fields = {&vr, &br, &wd, &ln, &df, &ec, &bf, &st};
+  for (size_t i = 0; i < values.size() && i < fields.size(); ++i) {
+    if (values[i] > kLargest[i]) return false;
+    if (values[i] >= 0) *fields[i] = values[i];
+  }
+  return true;
+}
+
+SessionParameters SessionParameters::Common(const SessionParameters& far) const {
+  SessionParameters both;
+  both.vr = std::min(vr, far.vr);
+  both.br = std::min(br, far.br);
+  both.wd = std::min(wd, far.wd);
+  both.ln = std::min(ln, far.ln);
+  both.df = std::min(std::min(df, far.df), 1);  // no uncompressed or MMR pages here
+  both.ec = 0;                                  // no error correction on this line
+  both.bf = 0;
+  // The scan time codes are not ordered by length: compare the times they stand for.
+  static constexpr std::array<int, 8> kNormalMs = {0, 5, 10, 10, 20, 20, 40, 40};
+  both.st = kNormalMs[static_cast<size_t>(st)] >= kNormalMs[static_cast<size_t>(far.st)] ? st : far.st;
+  return both;
+}
+
+std::string MakeFrame(uint8_t fcf, const std::string& fif, bool final) {
+  std::string frame;
+  frame += '\xFF';
+  frame += static_cast<char>(final ? 0x13 : 0x03);
+  frame += static_cast<char>(fcf);
+  return frame + fif;
+}
+
+std::string DisFif(const SessionParameters& p) {
+  static constexpr std::array<uint8_t, 6> kOffered = {0x00, 0x08, 0x0C, 0x0C, 0x2C, 0x2C};
+  uint8_t b2 = kReceiveFax | kOffered[static_cast<size_t>(std::clamp(p.br, 0, 5))];
+  if (p.vr > 0) b2 |= kFine;
+  if (p.df > 0) b2 |= kTwoDimensional;
+  uint8_t b3 = p.wd == 0 ? 0x00 : p.wd == 1 ? 0x01 : 0x02;
+  b3 |= p.ln == 0 ? 0x00 : p.ln == 1 ? 0x04 : 0x08;
+  b3 |= kDisScan[static_cast<size_t>(std::clamp(p.st, 0, 7))];
+  return std::string{'\0', static_cast<char>(b2), static_cast<char>(b3)};
+}
+
+std::string DcsFif(const SessionParameters& p) {
+  uint8_t b2 = kReceiveFax | kDcsRate[static_cast<size_t>(std::clamp(p.br, 0, 5))];
+  if (p.vr > 0) b2 |= kFine;
+  if (p.df > 0) b2 |= kTwoDimensional;
+  uint8_t b3 = p.wd == 0 ? 0x00 : p.wd == 1 ? 0x01 : 0x02;
+  b3 |= p.ln == 0 ? 0x00 : p.ln == 1 ? 0x04 : 0x08;
+  b3 |= kDcsScan[static_cast<size_t>(std::clamp(p.st, 0, 7))][p.vr > 0 ? 1 : 0];
+  return std::string{'\0', static_cast<char>(b2), static_cast<char>(b3)};
+}
+
+namespace {
+void ReadPageFormat(SessionParameters& p, uint8_t b2, uint8_t b3) {
+  p.vr = (b2 & kFine) != 0 ? 1 : 0;
+  p.df = (b2 & kTwoDimensional) != 0 ? 1 : 0;
+  p.wd = (b3 & 0x03) == 0 ? 0 : (b3 & 0x03) == 1 ? 1 : 2;
+  p.ln = (b3 & 0x0C) == 0 ? 0 : (b3 & 0x0C) == 0x08 ? 2 : 1;
+  p.ec = 0;
+  p.bf = 0;
+}
+}  // namespace
+
+std::optional<SessionParameters> ParseDis(const std::string& frame) {
+  if (frame.size() < 5) return std::nullopt;
+  const uint8_t b2 = FifByte(frame, 1), b3 = FifByte(frame, 2);
+  SessionParameters p;
+  ReadPageFormat(p, b2, b3);
+  const uint8_t rates = b2 & kRateBits;
+  if ((rates & 0x20) != 0)
+    p.br = 5;  // V.17
+  else if ((rates & 0x04) != 0)
+    p.br = 3;  // V.29
+  else if ((rates & 0x08) != 0)
+    p.br = 1;  // V.27ter
+  else
+    p.br = 0;  // V.27ter fall-back only
+  p.st = ScanCodeOf(b3);
+  return p;
+}
+
+std::optional<SessionParameters> ParseDcs(const std::string& frame) {
+  if (frame.size() < 5) return std::nullopt;
+  const uint8_t b2 = FifByte(frame, 1), b3 = FifByte(frame, 2);
+  SessionParameters p;
+  ReadPageFormat(p, b2, b3);
+  const uint8_t rates = b2 & kRateBits;
+  p.br = -1;
+  for (int br = 0; br < 6; ++br)
+    if (kDcsRate[static_cast<size_t>(br)] == rates) p.br = br;
+  if (rates == 0x24) p.br = 3;  // V.17 at 9600
+  if (rates == 0x2C) p.br = 2;  // V.17 at 7200
+  if (p.br < 0) return std::nullopt;
+  // A DCS names one scan time; report the code whose time for this resolution it is.
+  p.st = 0;
+  for (int code = 7; code >= 0; --code)
+    if (kDcsScan[static_cast<size_t>(code)][static_cast<size_t>(p.vr)] == (b3 & kScanBits)) p.st = code;
+  return p;
+}
+
+// The last character goes first; spaces fill the field after the first character, so
+// the ID reads right-aligned, as telephone numbers are.
+std::string IdFif(const std::string& ident) {
+  std::string fif(ident.rbegin(), ident.rend());
+  fif.resize(20, ' ');
+  return fif;
+}
+
+std::string IdFromFrame(const std::string& frame) {
+  if (frame.size() <= 3) return {};
+  std::string fif = frame.substr(3, 20);
+  std::string ident(fif.rbegin(), fif.rend());
+  size_t first = ident.find_first_not_of(' ');
+  size_t last = ident.find_last_not_of(' ');
+  return first == std::string::npos ? std::string() : ident.substr(first, last - first + 1);
+}
+
+Modulation ModulationOf(int br) {
+  switch (br) {
+    case 0: return {24, 24};
+    case 1: return {48, 48};
+    case 2: return {72, 72};
+    case 4: return {121, 122};
+    case 5: return {145, 146};
+    default: return {96, 96};
+  }
+}
+
+int BitsPerSecond(int br) {
+  static constexpr std::array<int, 6> kRates = {2400, 4800, 7200, 9600, 12000, 14400};
+  return kRates[static_cast<size_t>(std::clamp(br, 0, 5))];
+}
+
+}  // namespace ql::vmodem
