@@ -276,7 +276,7 @@ void Class2Engine::StartTerminal(bool calling) {
     std::filesystem::remove(rxFile_, ec);
     t30_set_rx_file(t30, rxFile_.c_str(), -1);
   }
-  t30_set_real_time_frame_handler(t30, &Class2Engine::OnFrame, this);
+  terminal_->SetFrameHandler(&Class2Engine::OnFrame, this);
   t30_set_phase_b_handler(t30, &Class2Engine::OnPhaseB, this);
   t30_set_phase_d_handler(t30, &Class2Engine::OnPhaseD, this);
   t30_set_phase_e_handler(t30, &Class2Engine::OnPhaseE, this);
