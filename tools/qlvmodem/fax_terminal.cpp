@@ -11,6 +11,7 @@ FaxTerminal::FaxTerminal(bool calling, const std::string& ident, bool trace, con
   fax_set_transmit_on_idle(state_, 1);
   t30_state_t* t30 = fax_get_t30_state(state_);
   t30_set_tx_ident(t30, ident.c_str());
+  t30_set_real_time_frame_handler(t30, &FaxTerminal::OnFrame, this);
   if (trace) {
     // spandsp writes its protocol trace to standard error.
     span_log_set_level(t30_get_logging_state(t30),
@@ -22,6 +23,18 @@ FaxTerminal::FaxTerminal(bool calling, const std::string& ident, bool trace, con
 FaxTerminal::~FaxTerminal() { fax_free(state_); }
 
 t30_state_s* FaxTerminal::T30() const { return fax_get_t30_state(state_); }
+
+void FaxTerminal::SetFrameHandler(FrameHandler handler, void* user) {
+  frameHandler_ = handler;
+  frameUser_ = user;
+}
+
+// Runs before the terminal acts on a received frame.
+void FaxTerminal::OnFrame(t30_state_s* t30, void* self, int incoming, const uint8_t* frame, int length) {
+  auto* terminal = static_cast<FaxTerminal*>(self);
+  if (incoming != 0) AcceptRetrainAfterRtn(t30, frame, length);
+  if (terminal->frameHandler_ != nullptr) terminal->frameHandler_(t30, terminal->frameUser_, incoming, frame, length);
+}
 
 void FaxTerminal::Transmit(int16_t* samples, int count) {
   int made = fax_tx(state_, samples, count);

@@ -4,6 +4,11 @@
 #include <spandsp.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/atomic_file.h"
 
 namespace ql::vmodem {
 
@@ -92,4 +97,58 @@ namespace ql::vmodem {
 int ResultCodeMode(const t31_state_s* modem) { return modem->at_state.result_code_mode; }
 void SetResultCodeMode(t31_state_s* modem, int mode) { modem->at_state.result_code_mode = mode; }
 void PutResultCode(t31_state_s* modem, int code) { at_put_response_code(&modem->at_state, code); }
+}  // namespace ql::vmodem
+
+namespace ql::vmodem {
+
+namespace {
+// The fax terminal's protocol states are private to the library's source; these are the
+// values of the two this workaround concerns, in the library generation the tool links.
+// After a post-page response it waits for the sender's next command:
+constexpr int kStateAfterPageResponse = 22;
+// Waiting for a page; its handling of DCS takes the new parameters and the training check:
+constexpr int kStateAwaitingPage = 10;
+// What the terminal is doing with its received file (open, or closed after the last page).
+constexpr int kReceivingFile = 1;
+constexpr int kReceivedFile = 3;
+
+// The terminal closed its received file when it rejected the last page, and taking new
+// parameters would open it again empty, dropping the good pages already in it. So
+// reopen it here for appending: a receive context is set up the library's own way on
+// a scratch file, then given the kept file instead. False leaves everything as it was.
+bool ReopenReceivedFile(t30_state_t* t30) {
+  t4_rx_state_t* rx = &t30->t4.rx;
+  const int pages = rx->current_page;
+  if (pages == 0) return true;  // nothing kept: the file is started afresh as usual
+  const std::filesystem::path path = t30->rx_file;
+  TIFF* kept = TIFFOpen(path.c_str(), "a");
+  if (kept == nullptr) return false;
+  const std::filesystem::path scratch = TemporarySibling(path);
+  if (t4_rx_init(rx, scratch.c_str(), t30->output_encoding) == nullptr) {
+    TIFFClose(kept);
+    std::error_code ec;
+    std::filesystem::remove(scratch, ec);
+    return false;
+  }
+  TIFFClose(rx->tiff.tiff_file);
+  std::error_code ec;
+  std::filesystem::remove(scratch, ec);
+  free(const_cast<char*>(rx->tiff.file));
+  rx->tiff.file = strdup(path.c_str());
+  rx->tiff.tiff_file = kept;
+  rx->current_page = pages;
+  rx->tiff.pages_in_file = pages;
+  t30->operation_in_progress = kReceivingFile;
+  return true;
+}
+}  // namespace
+
+void AcceptRetrainAfterRtn(t30_state_s* t30, const uint8_t* frame, int length) {
+  // Only final frames are acted on by state; a DCS is always final.
+  if (length < 3 || (frame[1] & 0x10) == 0 || (frame[2] & 0xFE) != T30_DCS) return;
+  if (t30->state != kStateAfterPageResponse || t30->last_rx_page_result != T30_RTN) return;
+  if (t30->operation_in_progress == kReceivedFile && !ReopenReceivedFile(t30)) return;
+  t30->state = kStateAwaitingPage;
+}
+
 }  // namespace ql::vmodem

@@ -9,6 +9,7 @@
 
 struct t31_state_s;
 struct fax_state_s;
+struct t30_state_s;
 
 namespace ql::vmodem {
 
@@ -59,4 +60,15 @@ int ResultCodeMode(const t31_state_s* modem);
 void SetResultCodeMode(t31_state_s* modem, int mode);
 // Writes a standard result code (OK, ERROR ...) in the modem's current format.
 void PutResultCode(t31_state_s* modem, int code);
+}  // namespace ql::vmodem
+
+namespace ql::vmodem {
+// A fax terminal receiving without error correction answers a bad page with RTN and
+// then ignores the DCS with which a sender retrains to send the page again, although
+// its own sending side retrains exactly so. Called with each frame the terminal
+// receives, before it acts on the frame: a DCS that follows an RTN is let through to
+// the terminal's ordinary handling of new parameters, and a received file the
+// terminal already closed at the RTN is reopened so the pages in it are kept. The bad
+// page itself was never stored. Any other frame is left alone.
+void AcceptRetrainAfterRtn(t30_state_s* t30, const uint8_t* frame, int length);
 }  // namespace ql::vmodem

@@ -4,23 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "tools/qlvmodem/tests/class1_frames.h"
+#include "tools/qlvmodem/tests/class1_session.h"
 #include "tools/qlvmodem/tests/dte_link.h"
 #include "tools/qlvmodem/tests/line_fixture.h"
 
 namespace ql::vmodem::testing {
 namespace {
-
-const std::string kDle(1, '\x10');
-
-// Removes the modem's DLE doubling from received data.
-std::string Unstuffed(const std::string& data) {
-  std::string out;
-  for (size_t i = 0; i < data.size(); ++i) {
-    if (data[i] == '\x10' && i + 1 < data.size() && data[i + 1] == '\x10') ++i;
-    out += data[i];
-  }
-  return out;
-}
 
 class TwoModems : public TwoModemLine {
  protected:
@@ -58,9 +47,7 @@ TEST_F(TwoModems, CallAnswerFramesDataAndHangUp) {
   ASSERT_TRUE(caller_.Expect("CONNECT\r\n", 10));
   std::string payload;
   for (int i = 0; i < 1500; ++i) payload += static_cast<char>((i * 37 + 11) & 0xFF);
-  std::string stuffed;
-  for (char c : payload) stuffed += c == '\x10' ? kDle + kDle : std::string(1, c);
-  caller_.Send(stuffed + kEndOfFrame);
+  caller_.Send(Stuffed(payload) + kEndOfFrame);
   ASSERT_TRUE(caller_.Expect("OK\r\n", 15)) << caller_.Last();
   ASSERT_TRUE(callee_.Expect("CONNECT\r\n", 10)) << callee_.Last();
   ASSERT_TRUE(callee_.Expect(kEndOfFrame, 10));

@@ -6,20 +6,12 @@
 
 #include "tools/qlvmodem/page_corrupter.h"
 #include "tools/qlvmodem/tests/class1_frames.h"
+#include "tools/qlvmodem/tests/class1_session.h"
 #include "tools/qlvmodem/tests/dte_link.h"
 #include "tools/qlvmodem/tests/line_fixture.h"
 
 namespace ql::vmodem::testing {
 namespace {
-
-// The value of "key=" in the text of a session record.
-std::string Field(const std::string& record, const std::string& key) {
-  const std::string text = "\n" + record;
-  size_t at = text.find("\n" + key + "=");
-  if (at == std::string::npos) return "<missing>";
-  size_t start = at + key.size() + 2;
-  return text.substr(start, text.find('\n', start) - start);
-}
 
 class Remotes : public ::testing::Test {
  protected:
@@ -111,37 +103,9 @@ TEST(RemoteAndModem, CallingRemoteMeetsAnsweringClassOneProgram) {
   EXPECT_EQ(FirstFcf(dte.Last()) & 0xFE, 0x82) << "DCS expected";
 }
 
-// A Class 1 program calls the answering remote 200 and sends its ID and parameters
-// (V.29 9600 bit/s, standard resolution, no minimum scan time). "" or the failed step.
-std::string DialAndSendParameters(DteLink& dte) {
-  if (!dte.Ok("ATE0+FCLASS=1")) return "step 2";
-  dte.Command("ATD200");
-  if (!dte.Expect("CONNECT\r\n", 20)) return "step 3";
-  if (!dte.Expect("OK\r\n", 15)) return "step 4";  // CSI (not final) ...
-  dte.Command("AT+FRH=3");
-  if (!dte.Expect("OK\r\n", 15) || FirstFcf(dte.Last()) != 0x80) return "step 5";  // ... then DIS
-  dte.Command("AT+FTH=3");
-  if (!dte.Expect("CONNECT\r\n", 10)) return "step 6";
-  dte.Send(IdFrame(0x43, false) + kEndOfFrame);
-  if (!dte.Expect("CONNECT\r\n", 10)) return "step 7";
-  dte.Send(Frame({0xFF, 0x13, 0x83, 0x00, 0x06, 0xF8, 0x00}) + kEndOfFrame);  // DCS: V.29 9600
-  if (!dte.Expect("OK\r\n", 10)) return "step 8";
-  return "";
-}
-
-// Data sent with +FTM at 9600 bit/s.
-bool SendData(DteLink& dte, const std::string& data) {
-  dte.Command("AT+FTM=96");
-  if (!dte.Expect("CONNECT\r\n", 10)) return false;
-  std::string stuffed;
-  for (char c : data) stuffed += c == '\x10' ? std::string(2, c) : std::string(1, c);
-  dte.Send(stuffed + kEndOfFrame);
-  return dte.Expect("OK\r\n", 15);
-}
-
 // Data sent with +FTM, then the next frame the remote sends.
 std::string SendDataAndListen(DteLink& dte, const std::string& data) {
-  if (!SendData(dte, data)) return "step 9";
+  if (!SendData(dte, data)) return "sending data";
   dte.Command("AT+FRH=3");
   dte.Expect("OK\r\n", 15);
   return dte.Last();
@@ -179,42 +143,6 @@ TEST(RemoteAndModem, AnsweringRemoteOrderedToDisconnect) {
   // it listens instead of sending the training check.
   std::string reply = TrainingVerdict("dcn", true);
   EXPECT_EQ(FirstFcf(reply) & 0xFE, 0xFA) << reply;  // DCN
-}
-
-// The T.4 data of the test page (rows each led by an end-of-line code), closed by RTC.
-std::string PageData(const std::filesystem::path& tiff) {
-  TIFF* in = TIFFOpen(tiff.c_str(), "r");
-  if (in == nullptr) return "";
-  std::string data(static_cast<size_t>(TIFFRawStripSize(in, 0)), '\0');
-  tmsize_t got = TIFFReadRawStrip(in, 0, data.data(), static_cast<tmsize_t>(data.size()));
-  TIFFClose(in);
-  data.resize(got > 0 ? static_cast<size_t>(got) : 0);
-  // Six end-of-line codes (eleven 0 bits, a 1), least significant bit first.
-  std::string rtc(9, '\0');
-  for (int eol = 1; eol <= 6; ++eol) rtc[static_cast<size_t>(eol * 12 - 1) / 8] |= static_cast<char>(1 << ((eol * 12 - 1) % 8));
-  return data + rtc;
-}
-
-TEST(RemoteAndModem, ClassOneFirstPageSpoiltByTheModemIsAnsweredWithRtn) {
-  ql::testing::TempDir dir;
-  RunningLine line({"--modem", "ttyFAX0=100", "--remote", "200", "--ring-period", "1"}, dir.path());
-  WriteTestTiff(dir / "page.tif", 60, 98);
-  const std::string page = PageData(dir / "page.tif");
-  ASSERT_GT(page.size(), 100u);
-  ASSERT_EQ(line.Control("fault 100 rtn"), "OK\n");
-  DteLink dte(dir / "ttyFAX0");
-  ASSERT_EQ(DialAndSendParameters(dte), "");
-  std::string verdict = SendDataAndListen(dte, std::string(1800, '\0'));
-  ASSERT_EQ(FirstFcf(verdict) & 0xFE, 0x84) << "the training check passes untouched";
-  ASSERT_TRUE(SendData(dte, page));
-  dte.Command("AT+FTH=3");
-  ASSERT_TRUE(dte.Expect("CONNECT\r\n", 10));
-  dte.Send(Frame({0xFF, 0x13, 0x2F}) + kEndOfFrame);  // EOP
-  ASSERT_TRUE(dte.Expect("OK\r\n", 10));
-  dte.Command("AT+FRH=3");
-  ASSERT_TRUE(dte.Expect("OK\r\n", 15)) << dte.Last();
-  EXPECT_EQ(FirstFcf(dte.Last()) & 0xFE, 0x4C) << "RTN expected";
-  ASSERT_TRUE(dte.Ok("ATH"));
 }
 
 TEST(PageSpoiling, OnlyTheFirstPageAfterItsFirstRowsIsChanged) {
