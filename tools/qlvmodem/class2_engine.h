@@ -23,6 +23,7 @@ class Class2Engine {
   struct Hooks {
     std::function<void(const std::string&)> emit;  // bytes to the program
     std::function<void()> hangUp;                   // clear the call
+    std::function<void(const std::string&)> trace;  // the session's steps, when wanted
   };
   Class2Engine(bool version20, Hooks hooks);
   ~Class2Engine();

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 #include "tools/qlvmodem/class2_engine.h"
 #include "tools/qlvmodem/dte_bytes.h"
@@ -19,6 +18,13 @@ constexpr double kT4 = 3;   // waiting for a response
 constexpr double kTraining = 1.5;  // the training check: zeros for this long
 constexpr double kLinger = 0.5;    // on the line after the last frame, before hanging up
 constexpr int kTries = 3;
+
+const char* const kStateNames[] = {
+    "idle",          "await DIS",        "ready",        "send DCS",      "send training",
+    "await CFR",     "page start",       "page data",    "page drain",    "await +FET",
+    "send post-page", "await response",  "send DCN",     "send DIS",      "await DCS",
+    "receive training", "send verdict",  "await page",   "receive page",  "await post-page",
+    "await +FDR",    "send response",    "await DCN",    "closing"};
 
 bool IsLine(const Class1Link::Event& event, const char* text) {
   return event.kind == Class1Link::Event::Kind::kLine && event.text == text;
@@ -147,10 +153,13 @@ void Class2Engine::SendNextFrame() {
 
 void Class2Engine::Step(const Class1Link::Event& event) {
   using Kind = Class1Link::Event::Kind;
-  if (getenv("QL_C2_TRACE")) {
-    std::string shown = event.text;
-    if (event.kind != Kind::kLine) { char b[64]; snprintf(b, sizeof b, "<%d bytes fcf %02x>", (int)event.text.size(), event.text.size() > 2 ? (unsigned char)event.text[2] : 0); shown = b; }
-    fprintf(stderr, "[c2 %.2f s state %d] kind %d %s good %d\n", link_->Now() / 8000.0, (int)state_, (int)event.kind, shown.c_str(), (int)event.good);
+  if (hooks_.trace) {
+    std::string shown = event.kind == Kind::kLine ? event.text : std::to_string(event.text.size()) + " bytes";
+    if (event.kind == Kind::kFrame) shown = "frame " + std::to_string(FrameFcf(event.text)) + (event.good ? "" : " (bad)");
+    if (event.kind == Kind::kDataEnd) shown = "end of data";
+    char time[32];
+    std::snprintf(time, sizeof time, "%.2f", static_cast<double>(link_->Now()) / kSamplesPerSecond);
+    hooks_.trace(std::string(time) + " s, " + kStateNames[static_cast<int>(state_)] + ": " + shown);
   }
   if (event.kind == Kind::kFrame) {
     if (event.good) FrameArrived(event.text);

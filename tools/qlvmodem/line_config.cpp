@@ -63,7 +63,6 @@ std::optional<ModemOptions> ParseModem(const std::string& text, const std::files
     }
   }
   modem.link = dir / modem.name;
-  modem.workFolder = dir / "work";
   return modem;
 }
 
@@ -91,7 +90,8 @@ std::string LineUsage() {
          "  each remote an answering fax machine keeping what it receives in DIR/remote-NUMBER.\n"
          "  Defaults: --modem ttyFAX0=100 --modem ttyFAX1=101 --remote 200.\n"
          "  --speed runs calls between remotes N times faster than real time (max: unpaced);\n"
-         "  calls with a modem always run in real time. --trace shows the remotes' T.30 trace.\n"
+         "  calls with a modem always run in real time. --trace shows the T.30 trace of the remotes\n"
+         "  and of the Class 2 modems' own sessions.\n"
          "  Control: qlvmodem --dir DIR --control COMMAND (status, send NUMBER TIFF [IDENT],\n"
          "  received NUMBER, fault NUMBER NAME [VALUE], stop).\n";
 }
@@ -159,6 +159,7 @@ std::optional<LineConfig> ParseLineArguments(const std::vector<std::string>& arg
       *error = "number or name used twice: '" + text + "'";
       return std::nullopt;
     }
+    modem->trace = config.trace;
     config.modems.push_back(*modem);
   }
   for (const auto& text : remotes) {

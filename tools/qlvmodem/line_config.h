@@ -20,7 +20,7 @@ struct LineConfig {
   LineTiming timing;
   std::filesystem::path logPath;          // the call log
   bool controlSocket = true;
-  bool trace = false;                     // T.30 trace of the remotes on standard error
+  bool trace = false;                     // T.30 traces on standard error
 };
 
 // Parses the arguments (without the program name). The folder defaults to `defaultDir`;

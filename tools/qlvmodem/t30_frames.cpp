@@ -37,6 +37,9 @@ int ScanCodeOf(uint8_t bits) {
   return 5;
 }
 
+constexpr int kKeep = -1;     // an empty field: the value stays
+constexpr int kInvalid = -2;
+
 std::vector<int> Numbers(const std::string& text) {
   std::vector<int> values;
   std::string part;
@@ -45,7 +48,7 @@ std::vector<int> Numbers(const std::string& text) {
     if (part.size() == 1 && part[0] >= '0' && part[0] <= '9')
       values.push_back(part[0] - '0');
     else
-      values.push_back(-1);
+      values.push_back(part.empty() ? kKeep : kInvalid);
   }
   return values;
 }
@@ -66,10 +69,11 @@ bool SessionParameters::Parse(const std::string& text) {
   std::vector<int> values = Numbers(text);
   if (values.empty() || values.size() > 9) return false;
   std::array<int*, 8> fields = {&vr, &br, &wd, &ln, &df, &ec, &bf, &st};
-  for (size_t i = 0; i < values.size() && i < fields.size(); ++i) {
-    if (values[i] > kLargest[i]) return false;
-    if (values[i] >= 0) *fields[i] = values[i];
-  }
+  // Nothing changes unless every field is valid.
+  for (size_t i = 0; i < values.size() && i < fields.size(); ++i)
+    if (values[i] == kInvalid || values[i] > kLargest[i]) return false;
+  for (size_t i = 0; i < values.size() && i < fields.size(); ++i)
+    if (values[i] != kKeep) *fields[i] = values[i];
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 #include "tools/qlvmodem/dte_bytes.h"
 #include "tools/qlvmodem/exchange.h"
@@ -126,6 +127,8 @@ void VirtualModem::SelectClass2(bool version20) {
   Class2Engine::Hooks hooks;
   hooks.emit = [this](const std::string& text) { Emit(reinterpret_cast<const uint8_t*>(text.data()), text.size()); };
   hooks.hangUp = [this] { EndClass2Call(); };
+  if (options_.trace)
+    hooks.trace = [name = options_.name](const std::string& text) { std::fprintf(stderr, "%s %s\n", name.c_str(), text.c_str()); };
   class2_ = std::make_unique<Class2Engine>(version20, std::move(hooks));
 }
 

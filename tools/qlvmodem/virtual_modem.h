@@ -30,7 +30,7 @@ struct ModemOptions {
   std::string name;             // e.g. "ttyFAX0"
   std::string number;           // its number on the exchange
   std::filesystem::path link;   // the stable path a program opens
-  std::filesystem::path workFolder;  // scratch files of Class 2 sessions
+  bool trace = false;           // a Class 2 session's T.30 steps on standard error
   std::vector<std::string> classes{"1"};  // fax classes it claims besides 0
 };
 
