@@ -218,8 +218,8 @@ void Class2Engine::ProgramReadyForPage() {
   if (state_ == State::kAwaitFdr) {
     fdrPending_ = true;
     static constexpr uint8_t kResponses[] = {fcf::kMcf, fcf::kMcf, fcf::kRtn, fcf::kRtp, fcf::kPin, fcf::kPip};
-    const uint8_t response = kResponses[pageStatusSetting_];
-    pageStatusSetting_ = 1;
+    const uint8_t response = kResponses[pageStatusSetting_ != 0 ? pageStatusSetting_ : lastPageStatus_];
+    pageStatusSetting_ = 0;
     responseSent_ = response;
     Send(State::kSendPostPageResponse, {MakeFrame(response, {}, true)});
     return;
@@ -230,6 +230,32 @@ void Class2Engine::ProgramReadyForPage() {
     return;
   }
   fdrPending_ = true;
+}
+
+// Page data from the line: spoilt when the page-rejection fault is armed, judged by the
+// copy check, and handed on.
+void Class2Engine::PageArrived(std::string bytes, bool ended) {
+  if (corrupter_.Armed()) {
+    // The corrupter works on the stuffed stream, as a program would write it.
+    std::string stuffed;
+    for (char c : bytes) AppendStuffed(stuffed, static_cast<uint8_t>(c));
+    if (ended) stuffed += std::string{static_cast<char>(kDle), static_cast<char>(kEtx)};
+    corrupter_.Process(reinterpret_cast<uint8_t*>(stuffed.data()), stuffed.size());
+    // It changes neither the length nor any DLE, so the stream stays well formed.
+    bytes.clear();
+    const size_t dataEnd = ended ? stuffed.size() - 2 : stuffed.size();
+    for (size_t i = 0; i < dataEnd; ++i) {
+      if (static_cast<uint8_t>(stuffed[i]) == kDle) ++i;  // DLE DLE: one data byte 0x10
+      if (i < dataEnd) bytes += stuffed[i];
+    }
+  }
+  checker_.Put(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  if (ended) {
+    const PageChecker::Quality quality = checker_.EndPage();
+    lastPageStatus_ = quality == PageChecker::Quality::kGood ? 1 : quality == PageChecker::Quality::kPoor ? 3 : 2;
+    pageEnded_ = true;
+  }
+  GivePageToProgram(bytes);
 }
 
 // Page data arrives (or the program became ready): it goes on at once when the

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/qlvmodem/class1_link.h"
+#include "tools/qlvmodem/page_codec.h"
 #include "tools/qlvmodem/page_corrupter.h"
 #include "tools/qlvmodem/t30_frames.h"
 
@@ -40,8 +41,9 @@ class Class2Engine {
   // Takes what it can of `bytes` and returns how many it took (0: full for now).
   size_t Data(const uint8_t* bytes, size_t length);
 
-  // The ordered page-rejection fault: the first page sent in the next call is spoilt
-  // on its way to the line, so the far machine answers it with RTN.
+  // The ordered page-rejection fault: the first page of the next call is spoilt on its
+  // way, so it is rejected with RTN: by the far machine when the program sends, by this
+  // modem's own copy check (+FPTS:2) when the program receives.
   void SpoilFirstPage(bool spoil) { corrupter_.Arm(spoil); }
   void Connected(bool asCaller);
   // The far end cleared the call or the line dropped.
@@ -86,6 +88,7 @@ class Class2Engine {
   void ProgramReadyForPage();
   void GivePageToProgram(const std::string& bytes);
   void ReportReceivedPage();
+  void PageArrived(std::string bytes, bool ended);
   void Line(const std::string& text);
   void Report(const char* class2, const char* class20, const std::string& value);
   void FinalResult(bool ok);
@@ -108,7 +111,7 @@ class Class2Engine {
   void EndOfPageCommand(int postPage);
   void PostPageResponse(uint8_t response);
   void TrainingVerdict();
-  void Finish(int hangupCode);
+  void Finish(int hangupCode, bool inOrder = false);
 
   bool v20_;
   Hooks hooks_;
@@ -123,7 +126,7 @@ class Class2Engine {
   // Settings of the program.
   std::string localId_;
   SessionParameters local_;      // +FDIS/+FIS (and +FDCC/+FCC)
-  int pageStatusSetting_ = 1;    // +FPTS=/+FPS=: the answer to the next received page
+  int pageStatusSetting_ = 0;    // +FPTS=/+FPS=: the answer to the next received page (0: the copy check's)
 
   // The session.
   SessionParameters far_;        // what the far machine offers (its DIS)
@@ -162,6 +165,7 @@ class Class2Engine {
   bool fdrPending_ = false;      // +FDR given: CONNECT when a page comes
   bool awaitingDc2_ = false;     // CONNECT given: the program is to say DC2
   bool programReady_ = false;    // DC2 received: page data flows
+  PageChecker checker_;
   int trainingBytes_ = 0;
   int trainingNonZero_ = 0;
 };

@@ -80,10 +80,12 @@ void Class2Engine::Cleared() {
 }
 
 // Reports how the call ended, answers the command the program waits on, and hangs up
-// after the last frame has had time to leave.
-void Class2Engine::Finish(int hangupCode) {
+// after the last frame has had time to leave. A call that ended in order (the program
+// asked, or a receiving program's sender said DCN) answers OK whatever the code says;
+// a command that could not do its work answers ERROR.
+void Class2Engine::Finish(int hangupCode, bool inOrder) {
   Report("+FHNG", "+FHS", std::to_string(hangupCode));
-  if (commandPending_) FinalResult(hangupCode == hangup::kNormal || hangupCode == hangup::kAborted);
+  if (commandPending_) FinalResult(inOrder || hangupCode == hangup::kNormal || hangupCode == hangup::kAborted);
   awaitingDc2_ = programReady_ = false;
   Enter(State::kClosing, kLinger);
 }
@@ -258,6 +260,7 @@ void Class2Engine::Step(const Class1Link::Event& event) {
         pageStarted_ = true;
         pageEnded_ = pageDelivered_ = postPageKnown_ = pageReported_ = false;
         pageIn_.clear();
+        checker_.StartPage(session_.vr == 1, session_.df == 1, session_.wd);
         Enter(State::kReceivePage);
         if (fdrPending_) {
           fdrPending_ = false;
@@ -270,11 +273,8 @@ void Class2Engine::Step(const Class1Link::Event& event) {
       return;
 
     case State::kReceivePage:
-      if (event.kind == Kind::kData) GivePageToProgram(event.text);
-      if (event.kind == Kind::kDataEnd) {
-        pageEnded_ = true;
-        GivePageToProgram({});
-      }
+      if (event.kind == Kind::kData) PageArrived(event.text, false);
+      if (event.kind == Kind::kDataEnd) PageArrived({}, true);
       if (IsLine(event, "NO CARRIER")) {
         ++pagesDone_;
         Listen(State::kAwaitPostPage, kT2);
@@ -324,7 +324,8 @@ void Class2Engine::ExchangeReceived() {
     // The far machine ends the call: after the last page that is the normal end.
     Finish(state_ == State::kAwaitDcn ? hangup::kNormal
            : caller_                 ? (pagesDone_ > 0 ? hangup::kTransmitPhaseD : hangup::kTransmitPhaseB)
-                                     : (pagesDone_ > 0 ? hangup::kReceivePhaseD : hangup::kReceivePhaseB));
+                                     : (pagesDone_ > 0 ? hangup::kReceivePhaseD : hangup::kReceivePhaseB),
+           !caller_);
     return;
   }
   switch (state_) {

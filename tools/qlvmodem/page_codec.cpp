@@ -2,6 +2,9 @@
 
 #include <spandsp.h>
 #include <tiffio.h>
+#include <unistd.h>
+
+#include <atomic>
 
 namespace ql::vmodem {
 
@@ -36,42 +39,48 @@ int PagesIn(const std::filesystem::path& tiff) {
   return pages;
 }
 
-PageCollector::PageCollector(const std::filesystem::path& tiff) : path_(tiff) {
-  rx_ = t4_rx_init(nullptr, tiff.c_str(), T4_COMPRESSION_ITU_T4_1D);
-  if (rx_ != nullptr) {
-    t4_rx_set_rx_encoding(rx_, T4_COMPRESSION_ITU_T4_1D);
-    t4_rx_set_image_width(rx_, T4_WIDTH_R8_A4);
-    t4_rx_set_x_resolution(rx_, T4_X_RESOLUTION_R8);
-  }
+PageChecker::PageChecker() {
+  static std::atomic<int> serial{0};
+  scratch_ = std::filesystem::temp_directory_path() /
+             ("qlvmodem-check-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".tif");
 }
 
-PageCollector::~PageCollector() { Close(); }
+PageChecker::~PageChecker() {
+  if (rx_ != nullptr) t4_rx_free(rx_);
+  std::error_code ec;
+  std::filesystem::remove(scratch_, ec);
+}
 
-void PageCollector::StartPage(bool fine) {
-  if (rx_ == nullptr || inPage_) return;
+void PageChecker::StartPage(bool fine, bool twoDimensional, int widthCode) {
+  if (rx_ != nullptr) t4_rx_free(rx_);
+  const int encoding = twoDimensional ? T4_COMPRESSION_ITU_T4_2D : T4_COMPRESSION_ITU_T4_1D;
+  rx_ = t4_rx_init(nullptr, scratch_.c_str(), T4_COMPRESSION_ITU_T4_1D);
+  if (rx_ == nullptr) return;
+  t4_rx_set_rx_encoding(rx_, encoding);
+  t4_rx_set_image_width(rx_, widthCode == 2 ? T4_WIDTH_R8_A3 : widthCode == 1 ? T4_WIDTH_R8_B4 : T4_WIDTH_R8_A4);
+  t4_rx_set_x_resolution(rx_, T4_X_RESOLUTION_R8);
   t4_rx_set_y_resolution(rx_, fine ? T4_Y_RESOLUTION_FINE : T4_Y_RESOLUTION_STANDARD);
   t4_rx_start_page(rx_);
-  inPage_ = true;
 }
 
-void PageCollector::Put(const uint8_t* bytes, size_t length) {
-  if (rx_ != nullptr && inPage_) t4_rx_put_chunk(rx_, bytes, static_cast<int>(length));
+void PageChecker::Put(const uint8_t* bytes, size_t length) {
+  if (rx_ != nullptr) t4_rx_put_chunk(rx_, bytes, static_cast<int>(length));
 }
 
-void PageCollector::EndPage() {
-  if (rx_ == nullptr || !inPage_) return;
+// Up to one bad row in twenty is a good copy, up to about one in seven a poor one.
+PageChecker::Quality PageChecker::EndPage() {
+  if (rx_ == nullptr) return Quality::kBad;
+  t4_stats_t stats{};
+  t4_rx_get_transfer_statistics(rx_, &stats);
   t4_rx_end_page(rx_);
-  inPage_ = false;
-  ++pages_;
-}
-
-int PageCollector::Close() {
-  if (rx_ != nullptr) {
-    EndPage();
-    t4_rx_free(rx_);
-    rx_ = nullptr;
-  }
-  return pages_;
+  t4_rx_free(rx_);
+  rx_ = nullptr;
+  std::error_code ec;
+  std::filesystem::remove(scratch_, ec);
+  if (stats.length == 0) return Quality::kBad;
+  if (stats.bad_rows * 20 < stats.length) return Quality::kGood;
+  if (stats.bad_rows * 20 < stats.length * 3) return Quality::kPoor;
+  return Quality::kBad;
 }
 
 }  // namespace ql::vmodem

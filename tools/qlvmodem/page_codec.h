@@ -1,6 +1,6 @@
 #pragma once
-// Page data between a Class 2/2.0 program and TIFF files, through spandsp's T.4 codec
-// (an independent codec: the program under test codes its own pages).
+// Page data through spandsp's T.4 codec, an independent codec: the program under test
+// codes its own pages.
 
 #include <cstdint>
 #include <filesystem>
@@ -16,26 +16,26 @@ std::string EncodePage(const std::filesystem::path& tiff, int page);
 // Pages in a TIFF file (0 when it cannot be read).
 int PagesIn(const std::filesystem::path& tiff);
 
-// Collects pages of T.4 one-dimensional code (least significant bit first) into a TIFF.
-class PageCollector {
+// Judges the copy quality of a received page by decoding it with spandsp's T.4
+// decoder, as a fax machine does before it answers the page: rows that do not decode
+// to the page width are bad.
+class PageChecker {
  public:
-  explicit PageCollector(const std::filesystem::path& tiff);
-  ~PageCollector();
-  PageCollector(const PageCollector&) = delete;
-  PageCollector& operator=(const PageCollector&) = delete;
+  enum class Quality { kGood, kPoor, kBad };  // answered with MCF, RTP, RTN
+  PageChecker();
+  ~PageChecker();
+  PageChecker(const PageChecker&) = delete;
+  PageChecker& operator=(const PageChecker&) = delete;
 
-  void StartPage(bool fine);
+  // widthCode: 0 1728, 1 2048, 2 2432 pixels.
+  void StartPage(bool fine, bool twoDimensional, int widthCode);
+  // Page data as it came from the line (first bit in the least significant position).
   void Put(const uint8_t* bytes, size_t length);
-  void EndPage();
-  // Closes the file; returns the pages written.
-  int Close();
-  const std::filesystem::path& Path() const { return path_; }
+  Quality EndPage();
 
  private:
-  std::filesystem::path path_;
-  t4_state_s* rx_ = nullptr;  // spandsp's T.4 receive state
-  bool inPage_ = false;
-  int pages_ = 0;
+  std::filesystem::path scratch_;  // the decoder writes what it decodes somewhere
+  t4_state_s* rx_ = nullptr;
 };
 
 }  // namespace ql::vmodem

@@ -67,7 +67,9 @@ void VirtualModem::DestroyInterpreter() {
 bool VirtualModem::Idle() const { return role_ == Role::kIdle && !offHook_; }
 
 int VirtualModem::InputFd() const {
-  if (!pty_.Attached() || held_) return -1;
+  // Input the modem could not take yet waits for the next block: polling the pty again
+  // before then would only spin.
+  if (!pty_.Attached() || held_ || !inbox_.empty()) return -1;
   return pty_.MasterFd();
 }
 

@@ -65,7 +65,7 @@ std::vector<std::vector<uint8_t>> DecodedRows(const std::string& code, const std
 class Class2 : public ::testing::Test {
  protected:
   ql::testing::TempDir dir_;
-  RunningLine line_{{"--modem", "ttyFAX0=100:1+2+2.0", "--remote", "200:FAR MACHINE", "--ring-period", "1"},
+  RunningLine line_{{"--modem", "ttyFAX0=100:1+2+2.0", "--remote", "200:FAR MACHINE", "--ring-period", "1", "--trace"},
                     dir_.path()};
   DteLink dte_{dir_ / "ttyFAX0"};
 
@@ -242,6 +242,31 @@ TEST_P(Class2Receiving, ProgramReceivesPagesFromACallingRemote) {
 
 INSTANTIATE_TEST_SUITE_P(Classes, Class2Receiving, ::testing::Values("2", "2.0"),
                          [](const auto& test) { return std::string(test.param) == "2" ? "Class2" : "Class20"; });
+
+// With the page-rejection fault the first received page arrives spoilt: the modem's copy
+// check reports +FPTS:2, +FDR answers it with RTN, and the sender trains again and sends
+// the page once more.
+TEST_F(Class2, SpoiltReceivedPageIsRejectedAndComesAgain) {
+  WriteTestTiff(dir_ / "page.tif");
+  ASSERT_EQ(line_.Control("fault 100 rtn"), "OK\n");
+  ASSERT_TRUE(dte_.Ok("ATE0"));
+  ASSERT_TRUE(dte_.Ok("AT+FCLASS=2"));
+  ASSERT_EQ(line_.Control("send 100 " + (dir_ / "page.tif").string() + " SENDER").rfind("OK", 0), 0u);
+  ASSERT_TRUE(dte_.Expect("RING\r\n", 10));
+  dte_.Command("ATA");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
+  for (const char* status : {"+FPTS:2", "+FPTS:1"}) {
+    dte_.Command("AT+FDR");
+    ASSERT_TRUE(dte_.Expect("CONNECT\r\n", 30)) << status << ": " << dte_.Last();
+    dte_.Send("\x12");
+    ASSERT_TRUE(dte_.Expect("\r\nOK\r\n", 30)) << status;
+    EXPECT_NE(dte_.Last().find(status), std::string::npos) << dte_.Last().substr(dte_.Last().find("\x10\x03"));
+    EXPECT_NE(dte_.Last().find("+FET:2"), std::string::npos);
+  }
+  dte_.Command("AT+FDR");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 20)) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FHNG:0"), std::string::npos) << dte_.Last();
+}
 
 }  // namespace
 }  // namespace ql::vmodem::testing
