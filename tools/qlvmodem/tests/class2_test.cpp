@@ -65,7 +65,7 @@ std::vector<std::vector<uint8_t>> DecodedRows(const std::string& code, const std
 class Class2 : public ::testing::Test {
  protected:
   ql::testing::TempDir dir_;
-  RunningLine line_{{"--modem", "ttyFAX0=100:1+2+2.0", "--remote", "200:FAR MACHINE", "--ring-period", "1", "--trace"},
+  RunningLine line_{{"--modem", "ttyFAX0=100:1+2+2.0", "--remote", "200:FAR MACHINE", "--ring-period", "1"},
                     dir_.path()};
   DteLink dte_{dir_ / "ttyFAX0"};
 
