@@ -144,10 +144,10 @@ bool Class2Engine::SessionCommand(const std::string& part, bool& answered) {
     return true;
   }
   if (OneOf(part, {"+FKS", "+FK"})) {
-    if (link_ != nullptr) {
+    if (link_ != nullptr && state_ != State::kClosing) {
       answered = true;
       commandPending_ = true;
-      Finish(hangup::kAborted);
+      AbortSession();
     }
     return true;
   }
@@ -175,6 +175,7 @@ size_t Class2Engine::Data(const uint8_t* bytes, size_t length) {
     return length;
   }
   if (link_->DataWaiting() > kPageBacklog) return 0;
+  Enter(State::kPageData, kProgramSilence);  // the program is still there
   std::string stuffed;
   for (size_t i = 0; i < length; ++i) {
     const uint8_t b = bytes[i];

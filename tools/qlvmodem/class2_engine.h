@@ -112,6 +112,9 @@ class Class2Engine {
   void PostPageResponse(uint8_t response);
   void TrainingVerdict();
   void Finish(int hangupCode, bool inOrder = false);
+  void AbortSession();
+
+  static constexpr double kProgramSilence = 60;  // seconds: a program stopped mid-page
 
   bool v20_;
   Hooks hooks_;

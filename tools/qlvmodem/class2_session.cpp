@@ -227,7 +227,7 @@ void Class2Engine::Step(const Class1Link::Event& event) {
         Line("CONNECT");
         if (!v20_) hooks_.emit(std::string(1, static_cast<char>(kXon)));  // send now
         dle_ = false;
-        Enter(State::kPageData);
+        Enter(State::kPageData, kProgramSilence);
       }
       return;
 
@@ -536,6 +536,18 @@ void Class2Engine::PostPageResponse(uint8_t response) {
   Enter(State::kReady);
 }
 
+// +FKS: the far machine hears DCN when the line is free for it; in the middle of a
+// transmission the call simply ends.
+void Class2Engine::AbortSession() {
+  if (state_ == State::kReady || state_ == State::kAwaitFet || state_ == State::kAwaitFdr) {
+    finishCode_ = hangup::kAborted;
+    Send(State::kSendDcn, {MakeFrame(caller_ ? fcf::kDcn | 1 : fcf::kDcn, {}, true)});
+    return;
+  }
+  link_->Abort();
+  Finish(hangup::kAborted);
+}
+
 void Class2Engine::OnTimeout() {
   switch (state_) {
     case State::kClosing:
@@ -583,6 +595,10 @@ void Class2Engine::OnTimeout() {
     case State::kReceiveTraining:
       link_->Abort();
       Finish(hangup::kNoPage);
+      return;
+    case State::kPageData:
+      // The modem has been filling the line for a minute: the page cannot end well.
+      Finish(hangup::kDataUnderflow);
       return;
     case State::kAwaitPostPage:
       if (heardCarrier_) break;

@@ -75,6 +75,7 @@ constexpr int kNoAnswer = 11;         // T1 expired: no fax machine answered
 constexpr int kTransmitPhaseB = 20;   // the call dropped while negotiating
 constexpr int kNoDcsResponse = 25;    // DCS sent three times without an answer
 constexpr int kTrainingFailed = 27;   // failure to train at 2400 bit/s
+constexpr int kDataUnderflow = 43;    // the program stopped sending page data
 constexpr int kTransmitPhaseD = 50;   // the call dropped after a page
 constexpr int kNoMpsResponse = 52;    // no answer to MPS repeated three times
 constexpr int kInvalidMpsResponse = 53;

@@ -312,6 +312,10 @@ void VirtualModem::CheckProgram() {
     if (role_ != Role::kIdle && role_ != Role::kRinging) {
       if (exchange_ != nullptr) exchange_->HangUp(this);
       QuietEvent(AT_CALL_EVENT_HANGUP);
+      if (class2Call_) {
+        class2Call_ = false;
+        class2_->Cleared();
+      }
       SetRole(Role::kIdle);
     }
     inbox_.clear();

@@ -169,6 +169,22 @@ TEST_F(Class2, FarMachineThatDisconnectsEndsTheSessionWithAHangUpCode) {
   EXPECT_EQ(dte_.Last().find("CONNECT"), std::string::npos) << dte_.Last();
 }
 
+// +FKS after the far machine's capabilities: the modem says DCN and hangs up, and the
+// far machine records a call that ended without a page.
+TEST_F(Class2, ProgramEndsTheSessionWithFks) {
+  ASSERT_TRUE(dte_.Ok("ATE0"));
+  ASSERT_TRUE(dte_.Ok("AT+FCLASS=2"));
+  dte_.Command("ATD200");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 20)) << dte_.Last();
+  dte_.Command("AT+FKS");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 10)) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FHNG:2"), std::string::npos) << dte_.Last();
+  std::string got = Received();
+  EXPECT_EQ(Field(got, "pages"), "0") << got;
+  EXPECT_NE(Field(got, "result"), "0") << got;
+  EXPECT_NE(Field(got, "result_text").find("DCN"), std::string::npos) << got;
+}
+
 TEST_F(Class2, RejectedPageIsSentAgainInClass20) {
   std::string page = PageData(false, '.');
   ASSERT_EQ(line_.Control("fault 100 rtn"), "OK\n");
