@@ -134,6 +134,7 @@ class Class2Engine {
   // The session.
   SessionParameters far_;        // what the far machine offers (its DIS)
   SessionParameters session_;    // what was chosen (the DCS)
+  Modulation modulation_{96, 96};  // of the chosen rate (V.17 or V.29 at 9600 and 7200)
   bool sessionChosen_ = false;
   std::string farId_;
   std::vector<std::string> disFrames_;  // CSI and DIS of an answering modem

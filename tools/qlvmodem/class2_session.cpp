@@ -305,8 +305,11 @@ void Class2Engine::FrameArrived(const std::string& frame) {
     case State::kAwaitDcs:
       if (code == fcf::kTsi) farId_ = IdFromFrame(frame);
       if (code == fcf::kDcs) {
-        if (auto chosen = ParseDcs(frame)) {
+        auto chosen = ParseDcs(frame);
+        auto modulation = DcsModulation(frame);
+        if (chosen && modulation) {
           session_ = *chosen;
+          modulation_ = *modulation;
           dcsSeen_ = true;
         }
       }
@@ -349,7 +352,7 @@ void Class2Engine::ExchangeReceived() {
       if (lastFcf_ == fcf::kCfr) {
         trained_ = true;
         Report("+FDCS", "+FCS", session_.Text());
-        link_->Command("AT+FTM=" + std::to_string(ModulationOf(session_.br).pageCode));
+        link_->Command("AT+FTM=" + std::to_string(modulation_.pageCode));
         Enter(State::kPageStart, kT2);
       } else if (lastFcf_ == fcf::kFtt) {
         if (session_.br == 0) {
@@ -390,7 +393,7 @@ void Class2Engine::ExchangeReceived() {
         }
         Report("+FDCS", "+FCS", session_.Text());
         trainingBytes_ = trainingNonZero_ = 0;
-        link_->Command("AT+FRM=" + std::to_string(ModulationOf(session_.br).trainingCode));
+        link_->Command("AT+FRM=" + std::to_string(modulation_.trainingCode));
         Enter(State::kReceiveTraining, kT2);
       } else if ((lastFcf_ == fcf::kMps || lastFcf_ == fcf::kEom || lastFcf_ == fcf::kEop) && responseSent_ != 0) {
         // The sender did not hear our answer to its page: say it again.
@@ -428,8 +431,7 @@ void Class2Engine::ExchangeReceived() {
 void Class2Engine::FramesSent() {
   switch (state_) {
     case State::kSendDcs: {
-      const Modulation modulation = ModulationOf(session_.br);
-      link_->Command("AT+FTM=" + std::to_string(modulation.trainingCode));
+      link_->Command("AT+FTM=" + std::to_string(modulation_.trainingCode));
       Enter(State::kSendTraining, kT2);
       return;
     }
@@ -449,14 +451,14 @@ void Class2Engine::FramesSent() {
       }
       // CFR: the page follows. The answer's OK tells the program the call is set up.
       if (commandPending_ && !fdrPending_) FinalResult(true);
-      link_->Command("AT+FRM=" + std::to_string(ModulationOf(session_.br).pageCode));
+      link_->Command("AT+FRM=" + std::to_string(modulation_.pageCode));
       Enter(State::kAwaitPage, kT2);
       return;
     case State::kSendPostPageResponse:
       if (responseSent_ == fcf::kRtn || responseSent_ == fcf::kPin) {
         Listen(State::kAwaitDcs, kT4);  // the sender trains again before the page
       } else if (postPage_ == fcf::kMps) {
-        link_->Command("AT+FRM=" + std::to_string(ModulationOf(session_.br).pageCode));
+        link_->Command("AT+FRM=" + std::to_string(modulation_.pageCode));
         Enter(State::kAwaitPage, kT2);
       } else if (postPage_ == fcf::kEom) {
         tsiGiven_ = false;
@@ -483,7 +485,7 @@ void Class2Engine::TrainingVerdict() {
 // a page after an accepted one starts at once.
 void Class2Engine::StartPage() {
   if (trained_) {
-    link_->Command("AT+FTM=" + std::to_string(ModulationOf(session_.br).pageCode));
+    link_->Command("AT+FTM=" + std::to_string(modulation_.pageCode));
     Enter(State::kPageStart, kT2);
     return;
   }
@@ -496,6 +498,7 @@ void Class2Engine::StartPage() {
 }
 
 void Class2Engine::SendDcs() {
+  modulation_ = ModulationOf(session_.br);
   std::vector<std::string> frames;
   if (!localId_.empty()) frames.push_back(MakeFrame(fcf::kTsi | 1, IdFif(localId_), false));
   frames.push_back(MakeFrame(fcf::kDcs | 1, DcsFif(session_), true));

@@ -53,6 +53,13 @@ std::vector<int> Numbers(const std::string& text) {
   return values;
 }
 
+// FIF byte 3's width (bits 17-18) and length (bits 19-20) fields.
+uint8_t WidthAndLength(const SessionParameters& p) {
+  const uint8_t width = p.wd == 0 ? 0x00 : p.wd == 1 ? 0x01 : 0x02;
+  const uint8_t length = p.ln == 0 ? 0x00 : p.ln == 1 ? 0x04 : 0x08;
+  return width | length;
+}
+
 uint8_t FifByte(const std::string& frame, size_t index) {
   return 3 + index < frame.size() ? static_cast<uint8_t>(frame[3 + index]) : 0;
 }
@@ -105,9 +112,7 @@ std::string DisFif(const SessionParameters& p) {
   uint8_t b2 = kReceiveFax | kOffered[static_cast<size_t>(std::clamp(p.br, 0, 5))];
   if (p.vr > 0) b2 |= kFine;
   if (p.df > 0) b2 |= kTwoDimensional;
-  uint8_t b3 = p.wd == 0 ? 0x00 : p.wd == 1 ? 0x01 : 0x02;
-  b3 |= p.ln == 0 ? 0x00 : p.ln == 1 ? 0x04 : 0x08;
-  b3 |= kDisScan[static_cast<size_t>(std::clamp(p.st, 0, 7))];
+  const uint8_t b3 = WidthAndLength(p) | kDisScan[static_cast<size_t>(std::clamp(p.st, 0, 7))];
   return std::string{'\0', static_cast<char>(b2), static_cast<char>(b3)};
 }
 
@@ -115,57 +120,58 @@ std::string DcsFif(const SessionParameters& p) {
   uint8_t b2 = kReceiveFax | kDcsRate[static_cast<size_t>(std::clamp(p.br, 0, 5))];
   if (p.vr > 0) b2 |= kFine;
   if (p.df > 0) b2 |= kTwoDimensional;
-  uint8_t b3 = p.wd == 0 ? 0x00 : p.wd == 1 ? 0x01 : 0x02;
-  b3 |= p.ln == 0 ? 0x00 : p.ln == 1 ? 0x04 : 0x08;
-  b3 |= kDcsScan[static_cast<size_t>(std::clamp(p.st, 0, 7))][p.vr > 0 ? 1 : 0];
+  const uint8_t b3 = WidthAndLength(p) | kDcsScan[static_cast<size_t>(std::clamp(p.st, 0, 7))][p.vr > 0 ? 1 : 0];
   return std::string{'\0', static_cast<char>(b2), static_cast<char>(b3)};
 }
 
 namespace {
-void ReadPageFormat(SessionParameters& p, uint8_t b2, uint8_t b3) {
+// What DIS and DCS code alike: resolution, coding, width and length.
+std::optional<SessionParameters> PageFormatOf(const std::string& frame) {
+  if (frame.size() < 5) return std::nullopt;
+  const uint8_t b2 = FifByte(frame, 1), b3 = FifByte(frame, 2);
+  SessionParameters p;
   p.vr = (b2 & kFine) != 0 ? 1 : 0;
   p.df = (b2 & kTwoDimensional) != 0 ? 1 : 0;
   p.wd = (b3 & 0x03) == 0 ? 0 : (b3 & 0x03) == 1 ? 1 : 2;
   p.ln = (b3 & 0x0C) == 0 ? 0 : (b3 & 0x0C) == 0x08 ? 2 : 1;
   p.ec = 0;
   p.bf = 0;
+  return p;
 }
 }  // namespace
 
 std::optional<SessionParameters> ParseDis(const std::string& frame) {
-  if (frame.size() < 5) return std::nullopt;
+  auto p = PageFormatOf(frame);
+  if (!p) return std::nullopt;
   const uint8_t b2 = FifByte(frame, 1), b3 = FifByte(frame, 2);
-  SessionParameters p;
-  ReadPageFormat(p, b2, b3);
   const uint8_t rates = b2 & kRateBits;
   if ((rates & 0x20) != 0)
-    p.br = 5;  // V.17
+    p->br = 5;  // V.17
   else if ((rates & 0x04) != 0)
-    p.br = 3;  // V.29
+    p->br = 3;  // V.29
   else if ((rates & 0x08) != 0)
-    p.br = 1;  // V.27ter
+    p->br = 1;  // V.27ter
   else
-    p.br = 0;  // V.27ter fall-back only
-  p.st = ScanCodeOf(b3);
+    p->br = 0;  // V.27ter fall-back only
+  p->st = ScanCodeOf(b3);
   return p;
 }
 
 std::optional<SessionParameters> ParseDcs(const std::string& frame) {
-  if (frame.size() < 5) return std::nullopt;
+  auto p = PageFormatOf(frame);
+  if (!p) return std::nullopt;
   const uint8_t b2 = FifByte(frame, 1), b3 = FifByte(frame, 2);
-  SessionParameters p;
-  ReadPageFormat(p, b2, b3);
   const uint8_t rates = b2 & kRateBits;
-  p.br = -1;
+  p->br = -1;
   for (int br = 0; br < 6; ++br)
-    if (kDcsRate[static_cast<size_t>(br)] == rates) p.br = br;
-  if (rates == 0x24) p.br = 3;  // V.17 at 9600
-  if (rates == 0x2C) p.br = 2;  // V.17 at 7200
-  if (p.br < 0) return std::nullopt;
+    if (kDcsRate[static_cast<size_t>(br)] == rates) p->br = br;
+  if (rates == 0x24) p->br = 3;  // V.17 at 9600
+  if (rates == 0x2C) p->br = 2;  // V.17 at 7200
+  if (p->br < 0) return std::nullopt;
   // A DCS names one scan time; report the code whose time for this resolution it is.
-  p.st = 0;
+  p->st = 0;
   for (int code = 7; code >= 0; --code)
-    if (kDcsScan[static_cast<size_t>(code)][static_cast<size_t>(p.vr)] == (b3 & kScanBits)) p.st = code;
+    if (kDcsScan[static_cast<size_t>(code)][static_cast<size_t>(p->vr)] == (b3 & kScanBits)) p->st = code;
   return p;
 }
 
@@ -194,6 +200,20 @@ Modulation ModulationOf(int br) {
     case 4: return {121, 122};
     case 5: return {145, 146};
     default: return {96, 96};
+  }
+}
+
+std::optional<Modulation> DcsModulation(const std::string& frame) {
+  switch (FifByte(frame, 1) & kRateBits) {
+    case 0x00: return Modulation{24, 24};
+    case 0x08: return Modulation{48, 48};
+    case 0x0C: return Modulation{72, 72};
+    case 0x04: return Modulation{96, 96};
+    case 0x2C: return Modulation{73, 74};    // V.17 at 7200
+    case 0x24: return Modulation{97, 98};    // V.17 at 9600
+    case 0x28: return Modulation{121, 122};
+    case 0x20: return Modulation{145, 146};
+    default: return std::nullopt;
   }
 }
 

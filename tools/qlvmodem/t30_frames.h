@@ -64,7 +64,9 @@ struct Modulation {
   int trainingCode;
   int pageCode;
 };
+// This modem's choice for a rate (V.29 at 9600 and 7200), and what a far machine's DCS chose.
 Modulation ModulationOf(int br);
+std::optional<Modulation> DcsModulation(const std::string& frame);
 int BitsPerSecond(int br);
 
 // Hang-up codes of the +FHNG/+FHS report.

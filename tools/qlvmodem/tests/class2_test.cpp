@@ -154,6 +154,25 @@ TEST_F(Class2, ProgramSendsPagesAndHearsEachPagesVerdict) {
   EXPECT_TRUE(received[1] == sent[1]) << "page 2 arrived spoilt";
 }
 
+// The far machine's training check fails at 14400 bit/s: the modem tries the next rate
+// down on its own and reports what was finally chosen.
+TEST_F(Class2, FailedTrainingFallsBackToTheNextRate) {
+  ASSERT_EQ(line_.Control("fault 200 train 14400"), "OK\n");
+  ASSERT_TRUE(dte_.Ok("ATE0"));
+  ASSERT_TRUE(dte_.Ok("AT+FCLASS=2"));
+  dte_.Command("ATD200");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 20)) << dte_.Last();
+  dte_.Command("AT+FDT");
+  ASSERT_TRUE(dte_.Expect("CONNECT\r\n", 30)) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FDCS:1,4,"), std::string::npos) << dte_.Last();
+  dte_.Send(PageData(true, '\x03'));
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
+  dte_.Command("AT+FET=2");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FHNG:0"), std::string::npos) << dte_.Last();
+  EXPECT_EQ(Field(Received(), "bit_rate"), "12000");
+}
+
 // The far machine breaks the call off after the parameters: the program hears how the
 // session ended and the page command fails.
 TEST_F(Class2, FarMachineThatDisconnectsEndsTheSessionWithAHangUpCode) {

@@ -53,6 +53,12 @@ TEST(T30Frames, DcsCodesEachRateTheWayReceiversExpect) {
     EXPECT_EQ(ParseDcs(MakeFrame(fcf::kDcs, DcsFif(q), true))->Text(), q.Text());
   }
   EXPECT_FALSE(ParseDcs(MakeFrame(fcf::kDcs, Bytes({0x00, 0x12, 0x00}), true)).has_value()) << "no such rate";
+  // A far sender that falls back within V.17 is heard with V.17, not V.29.
+  const std::string v17At9600 = MakeFrame(fcf::kDcs | 1, Bytes({0x00, 0x26, 0x00}), true);
+  EXPECT_EQ(ParseDcs(v17At9600)->br, 3);
+  EXPECT_EQ(DcsModulation(v17At9600)->trainingCode, 97);
+  EXPECT_EQ(DcsModulation(v17At9600)->pageCode, 98);
+  EXPECT_EQ(DcsModulation(MakeFrame(fcf::kDcs | 1, DcsFif(p), true))->pageCode, ModulationOf(p.br).pageCode);
 }
 
 TEST(T30Frames, SessionParametersParseAndAgree) {
