@@ -95,6 +95,7 @@ class Class2Engine {
 
   // The T.30 machine (class2_session.cpp): every event from the Class 1 layer goes
   // through Step, every time-out through OnTimeout; they alone decide the next state.
+  void ResetCall();
   void Pump();
   void Step(const Class1Link::Event& event);
   void FrameArrived(const std::string& frame);

@@ -33,16 +33,27 @@ bool IsLine(const Class1Link::Event& event, const char* text) {
 
 // --- call set-up and end ----------------------------------------------------------
 
+// Everything a call learns starts afresh; the program's settings stay.
+void Class2Engine::ResetCall() {
+  far_ = SessionParameters{};
+  session_ = SessionParameters{};
+  sessionChosen_ = false;
+  farId_.clear();
+  disSeen_ = dcsSeen_ = trained_ = fconGiven_ = tsiGiven_ = heardCarrier_ = lastFrameFinal_ = dcnSeen_ = false;
+  lastFcf_ = postPage_ = pagesDone_ = finishCode_ = tries_ = 0;
+  responseSent_ = 0;
+  lastPageStatus_ = 1;
+  pageStatusSetting_ = 0;
+  dle_ = false;
+  pageIn_.clear();
+  pageStarted_ = pageEnded_ = pageDelivered_ = pageReported_ = postPageKnown_ = false;
+  fdrPending_ = awaitingDc2_ = programReady_ = false;
+}
+
 void Class2Engine::Connected(bool asCaller) {
+  ResetCall();
   link_ = std::make_unique<Class1Link>();
   caller_ = asCaller;
-  disSeen_ = trained_ = dcnSeen_ = fconGiven_ = false;
-  farId_.clear();
-  pageStarted_ = pageDelivered_ = pageEnded_ = postPageKnown_ = pageReported_ = false;
-  fdrPending_ = awaitingDc2_ = programReady_ = false;
-  pageIn_.clear();
-  dle_ = false;
-  tries_ = 0;
   link_->Connected(asCaller);
   callStart_ = link_->Now();
   commandPending_ = true;  // the ATD or ATA that made the call
