@@ -114,6 +114,7 @@ class Class2Engine {
   void TrainingVerdict();
   void Finish(int hangupCode, bool inOrder = false);
   void AbortSession();
+  void OnHook();
 
   static constexpr double kProgramSilence = 60;  // seconds: a program stopped mid-page
 
@@ -153,6 +154,7 @@ class Class2Engine {
   int pagesDone_ = 0;
   int lastPageStatus_ = 1;       // +FPTS value of the last page
   int finishCode_ = 0;
+  bool closingOk_ = true;         // the final result once the call is cleared
   bool commandPending_ = false;  // the program awaits a final result
   bool dcnSeen_ = false;
   PageCorrupter corrupter_;

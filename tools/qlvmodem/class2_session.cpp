@@ -72,33 +72,41 @@ void Class2Engine::Connected(bool asCaller) {
 
 void Class2Engine::Cleared() {
   if (link_ == nullptr) return;
-  if (state_ != State::kClosing) {
-    int code = hangup::kNormal;
-    if (!dcnSeen_ && state_ != State::kAwaitDcn) {
-      if (caller_)
-        code = pagesDone_ > 0 ? hangup::kTransmitPhaseD : hangup::kTransmitPhaseB;
-      else
-        code = state_ == State::kReceivePage ? hangup::kReceivePhaseC
-               : pagesDone_ > 0              ? hangup::kReceivePhaseD
-                                             : hangup::kReceivePhaseB;
-    }
-    Report("+FHNG", "+FHS", std::to_string(code));
-    if (commandPending_) FinalResult(code == hangup::kNormal);
+  if (state_ == State::kClosing) {
+    OnHook();
+    if (commandPending_) FinalResult(closingOk_);
+    return;
   }
+  int code = hangup::kNormal;
+  if (!dcnSeen_ && state_ != State::kAwaitDcn) {
+    if (caller_)
+      code = pagesDone_ > 0 ? hangup::kTransmitPhaseD : hangup::kTransmitPhaseB;
+    else
+      code = state_ == State::kReceivePage ? hangup::kReceivePhaseC
+             : pagesDone_ > 0              ? hangup::kReceivePhaseD
+                                           : hangup::kReceivePhaseB;
+  }
+  Report("+FHNG", "+FHS", std::to_string(code));
+  OnHook();
+  if (commandPending_) FinalResult(code == hangup::kNormal);
+}
+
+// Reports how the call ended and hangs up after the last frame has had time to leave;
+// the command the program waits on is answered once the modem is on hook, so the
+// program may dial again at once. A call that ended in order (the program asked, or a
+// receiving program's sender said DCN) answers OK whatever the code says; a command
+// that could not do its work answers ERROR.
+void Class2Engine::Finish(int hangupCode, bool inOrder) {
+  Report("+FHNG", "+FHS", std::to_string(hangupCode));
+  closingOk_ = inOrder || hangupCode == hangup::kNormal || hangupCode == hangup::kAborted;
+  awaitingDc2_ = programReady_ = false;
+  Enter(State::kClosing, kLinger);
+}
+
+void Class2Engine::OnHook() {
   link_.reset();
   state_ = State::kIdle;
   awaitingDc2_ = programReady_ = false;
-}
-
-// Reports how the call ended, answers the command the program waits on, and hangs up
-// after the last frame has had time to leave. A call that ended in order (the program
-// asked, or a receiving program's sender said DCN) answers OK whatever the code says;
-// a command that could not do its work answers ERROR.
-void Class2Engine::Finish(int hangupCode, bool inOrder) {
-  Report("+FHNG", "+FHS", std::to_string(hangupCode));
-  if (commandPending_) FinalResult(inOrder || hangupCode == hangup::kNormal || hangupCode == hangup::kAborted);
-  awaitingDc2_ = programReady_ = false;
-  Enter(State::kClosing, kLinger);
 }
 
 // --- line audio and the event pump -------------------------------------------------
@@ -565,9 +573,9 @@ void Class2Engine::AbortSession() {
 void Class2Engine::OnTimeout() {
   switch (state_) {
     case State::kClosing:
-      link_.reset();
-      state_ = State::kIdle;
+      OnHook();
       hooks_.hangUp();
+      if (commandPending_) FinalResult(closingOk_);
       return;
     case State::kAwaitDis:
       if (heardCarrier_) break;

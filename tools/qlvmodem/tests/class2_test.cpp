@@ -202,6 +202,11 @@ TEST_F(Class2, ProgramEndsTheSessionWithFks) {
   EXPECT_EQ(Field(got, "pages"), "0") << got;
   EXPECT_NE(Field(got, "result"), "0") << got;
   EXPECT_NE(Field(got, "result_text").find("DCN"), std::string::npos) << got;
+  // The modem is ready for the next call at once.
+  dte_.Command("ATD200");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 20)) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FDIS:"), std::string::npos) << dte_.Last();
+  ASSERT_TRUE(dte_.Ok("AT+FKS", 10));
 }
 
 TEST_F(Class2, RejectedPageIsSentAgainInClass20) {
