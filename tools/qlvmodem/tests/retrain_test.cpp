@@ -49,6 +49,16 @@ class ClassOneSender : public ::testing::Test {
     EXPECT_TRUE(line_.WaitFor("received 200", "OK 1 sessions", 30)) << line_.Control("status");
     return line_.Control("received 200");
   }
+  // The session succeeded and its TIFF holds exactly the pages of these files, row for row.
+  void ExpectPagesKept(const std::vector<std::filesystem::path>& pages) {
+    std::string record = Record();
+    EXPECT_EQ(Field(record, "result"), "0") << record;
+    EXPECT_EQ(Field(record, "pages"), std::to_string(pages.size()));
+    EXPECT_EQ(Field(record, "bad_rows"), "0");
+    auto received = PageRows(Field(record, "tiff"));
+    ASSERT_EQ(received.size(), pages.size());
+    for (size_t i = 0; i < pages.size(); ++i) EXPECT_EQ(received[i], PageRows(pages[i])[0]) << "page " << i + 1;
+  }
 };
 
 TEST_F(ClassOneSender, LastPageRejectedThenSentAgainIsKeptWhole) {
@@ -61,14 +71,7 @@ TEST_F(ClassOneSender, LastPageRejectedThenSentAgainIsKeptWhole) {
   ASSERT_EQ(Retrain(), kCfr);
   ASSERT_EQ(SendPage(page, kEop), kMcf);
   HangUp();
-
-  std::string record = Record();
-  EXPECT_EQ(Field(record, "result"), "0") << record;
-  EXPECT_EQ(Field(record, "pages"), "1");
-  EXPECT_EQ(Field(record, "bad_rows"), "0");
-  auto received = PageRows(Field(record, "tiff"));
-  ASSERT_EQ(received.size(), 1u);
-  EXPECT_EQ(received[0], PageRows(dir_ / "page.tif")[0]);
+  ExpectPagesKept({dir_ / "page.tif"});
 }
 
 TEST_F(ClassOneSender, GivingUpAfterRtnLeavesAFailedSession) {
@@ -99,14 +102,7 @@ TEST_F(ClassOneSender, EveryPageSurvivesRejectionsInTheMiddleAndAtTheEnd) {
   ASSERT_EQ(Retrain(), kCfr);
   ASSERT_EQ(SendPage(second, kEop), kMcf);
   HangUp();
-
-  std::string record = Record();
-  EXPECT_EQ(Field(record, "result"), "0") << record;
-  EXPECT_EQ(Field(record, "pages"), "2");
-  auto received = PageRows(Field(record, "tiff"));
-  ASSERT_EQ(received.size(), 2u);
-  EXPECT_EQ(received[0], PageRows(dir_ / "first.tif")[0]);
-  EXPECT_EQ(received[1], PageRows(dir_ / "second.tif")[0]);
+  ExpectPagesKept({dir_ / "first.tif", dir_ / "second.tif"});
 }
 
 TEST_F(ClassOneSender, PageRejectedAfterEomIsSentAgainBeforeTheNextDocument) {
@@ -125,11 +121,7 @@ TEST_F(ClassOneSender, PageRejectedAfterEomIsSentAgainBeforeTheNextDocument) {
   ASSERT_EQ(Retrain(), kCfr);
   ASSERT_EQ(SendPage(PageData(dir_ / "second.tif"), kEop), kMcf);
   HangUp();
-
-  std::string record = Record();
-  EXPECT_EQ(Field(record, "result"), "0") << record;
-  EXPECT_EQ(Field(record, "pages"), "2");
-  EXPECT_EQ(PageRows(Field(record, "tiff")).size(), 2u);
+  ExpectPagesKept({dir_ / "first.tif", dir_ / "second.tif"});
 }
 
 // DCS carries the rate in bits 11 to 14 (FIF byte 2, 0x3C): 12000 bit/s V.17 is 0x28.
