@@ -12,6 +12,7 @@ FaxTerminal::FaxTerminal(bool calling, const std::string& ident, bool trace, con
   t30_state_t* t30 = fax_get_t30_state(state_);
   t30_set_tx_ident(t30, ident.c_str());
   t30_set_real_time_frame_handler(t30, &FaxTerminal::OnFrame, this);
+  SendPagesAgainAfterRtn(t30);
   if (trace) {
     // spandsp writes its protocol trace to standard error.
     span_log_set_level(t30_get_logging_state(t30),

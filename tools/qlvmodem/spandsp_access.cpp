@@ -152,3 +152,7 @@ void AcceptRetrainAfterRtn(t30_state_s* t30, const uint8_t* frame, int length) {
 }
 
 }  // namespace ql::vmodem
+
+namespace ql::vmodem {
+void SendPagesAgainAfterRtn(t30_state_s* t30) { t30->retransmit_capable = 1; }
+}  // namespace ql::vmodem

@@ -71,4 +71,10 @@ namespace ql::vmodem {
 // terminal already closed at the RTN is reopened so the pages in it are kept. The bad
 // page itself was never stored. Any other frame is left alone.
 void AcceptRetrainAfterRtn(t30_state_s* t30, const uint8_t* frame, int length);
+
+// A fax terminal sending without error correction gives up a page the receiver answered
+// with RTN (the next page follows, or the call ends after the last), unless it is told
+// it may send a page again, which has no public call. Most fax machines do send the
+// page again, after new training at the next lower rate.
+void SendPagesAgainAfterRtn(t30_state_s* t30);
 }  // namespace ql::vmodem

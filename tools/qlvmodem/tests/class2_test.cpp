@@ -81,6 +81,17 @@ class Class2 : public ::testing::Test {
     }
     return data + '\x10' + end;
   }
+  // The rows of a page the modem gave the program: its data up to DLE ETX, DLE
+  // doubled, in the bit order of the class.
+  std::vector<std::vector<uint8_t>> ReceivedRows(const std::string& data, bool reversed) {
+    const size_t end = data.find("\x10\x03");
+    std::string code;
+    for (size_t i = 0; i < end && i < data.size(); ++i) {
+      if (data[i] == '\x10' && i + 1 < end && data[i + 1] == '\x10') ++i;
+      code += reversed ? static_cast<char>(Reversed(static_cast<uint8_t>(data[i]))) : data[i];
+    }
+    return DecodedRows(code, dir_ / "check.tif");
+  }
   // The value of `key` in a remote's session record.
   static std::string Field(const std::string& record, const std::string& key) {
     size_t at = record.find(key + "=");
@@ -267,12 +278,7 @@ TEST_P(Class2Receiving, ProgramReceivesPagesFromACallingRemote) {
     ASSERT_NE(end, std::string::npos);
     EXPECT_NE(data.find(name("+FPTS:1", "+FPS:1"), end), std::string::npos) << page;
     EXPECT_NE(data.find(page == 1 ? "+FET:0" : "+FET:2", end), std::string::npos) << page;
-    std::string code;
-    for (size_t i = 0; i < end; ++i) {
-      if (data[i] == '\x10' && i + 1 < end && data[i + 1] == '\x10') ++i;
-      code += v20 ? data[i] : static_cast<char>(Reversed(static_cast<uint8_t>(data[i])));
-    }
-    auto received = DecodedRows(code, dir_ / "check.tif");
+    auto received = ReceivedRows(data, !v20);
     EXPECT_TRUE(received == sent[static_cast<size_t>(page - 1)]) << "page " << page << ": " << received.size() << " rows decoded";
   }
   dte_.Command("AT+FDR");
@@ -302,6 +308,8 @@ TEST_F(Class2, SpoiltReceivedPageIsRejectedAndComesAgain) {
     ASSERT_TRUE(dte_.Expect("\r\nOK\r\n", 30)) << status;
     EXPECT_NE(dte_.Last().find(status), std::string::npos) << dte_.Last().substr(dte_.Last().find("\x10\x03"));
     EXPECT_NE(dte_.Last().find("+FET:2"), std::string::npos);
+    const bool intact = ReceivedRows(dte_.Last(), true) == Rows(dir_ / "page.tif");
+    EXPECT_EQ(intact, std::string(status) == "+FPTS:1") << status;
   }
   dte_.Command("AT+FDR");
   ASSERT_TRUE(dte_.Expect("OK\r\n", 20)) << dte_.Last();
