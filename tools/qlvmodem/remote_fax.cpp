@@ -158,7 +158,10 @@ void RemoteFax::Complete(int code) {
   current_.resultCode = code;
   current_.resultText = t30_completion_code_to_str(code);
   const char* far = t30_get_rx_ident(t30);
-  current_.remoteId = far != nullptr ? far : "";
+  // The ID field is padded with spaces, at whichever end the far machine chose.
+  std::string id = far != nullptr ? far : "";
+  const size_t first = id.find_first_not_of(' ');
+  current_.remoteId = first == std::string::npos ? std::string() : id.substr(first, id.find_last_not_of(' ') - first + 1);
   current_.lineSeconds = static_cast<double>(samplesInCall_) / kSampleRate;
   if (current_.pages == 0 && !calling_) {
     std::error_code ec;
