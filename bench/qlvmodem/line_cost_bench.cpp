@@ -15,11 +15,14 @@
 #include <thread>
 #include <vector>
 
+#include "tools/qlvmodem/remote_fax.h"
+#include "tools/qlvmodem/tests/g3_page.h"
 #include "tools/qlvmodem/virtual_line.h"
 
 namespace {
 
 using ql::vmodem::LineConfig;
+using ql::vmodem::RecordField;
 using ql::vmodem::VirtualLine;
 
 double CpuSeconds() {
@@ -32,21 +35,8 @@ double CpuSeconds() {
 void WritePage(const std::filesystem::path& path) {
   const int rows = 2200;
   TIFF* tif = TIFFOpen(path.c_str(), "w");
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728);
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rows);
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
-  TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
-  TIFFSetField(tif, TIFFTAG_YRESOLUTION, 196.0f);
-  TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
-  std::vector<uint8_t> row(216);
   unsigned seed = 1;
-  for (int y = 0; y < rows; ++y) {
-    std::fill(row.begin(), row.end(), 0);
+  ql::vmodem::testing::WriteG3Page(tif, rows, 196, [&seed, rows](int y, std::vector<uint8_t>& row) {
     // Lines of "characters": 24 rows of glyph-like strokes, 8 blank rows between.
     if (y % 32 < 24 && y > 100 && y < rows - 100) {
       for (size_t x = 12; x < 204; ++x) {
@@ -54,8 +44,7 @@ void WritePage(const std::filesystem::path& path) {
         if ((seed >> 16) % 9 == 0) row[x] = 0x3C;  // short vertical strokes
       }
     }
-    TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0);
-  }
+  });
   TIFFClose(tif);
 }
 
@@ -69,14 +58,6 @@ double PageBits(const std::string& tiff) {
     for (tstrip_t s = 0; s < TIFFNumberOfStrips(tif); ++s) bytes += static_cast<double>(counts[s]);
   TIFFClose(tif);
   return bytes * 8;
-}
-
-std::string Field(const std::string& text, const std::string& key) {
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
-  return "";
 }
 
 // Nominal T.30 phases of a one-page non-ECM call at 14400 bit/s (V.17, V.21 at 300 bit/s,
@@ -122,11 +103,11 @@ int main() {
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
     std::string sent = line.Command("received 901");
     std::string got = line.Command("received 200");
-    double lineSeconds = std::stod("0" + Field(sent, "line_seconds"));
-    double bits = PageBits(Field(got, "tiff"));
+    double lineSeconds = std::stod("0" + RecordField(sent, "line_seconds"));
+    double bits = PageBits(RecordField(got, "tiff"));
     double minimum = bits / 14400 + NominalPhases();
     std::printf("one-page fax, remote to remote, unpaced: result %s, %s pages, %s bit/s\n",
-                Field(sent, "result_text").c_str(), Field(sent, "pages").c_str(), Field(sent, "bit_rate").c_str());
+                RecordField(sent, "result_text").c_str(), RecordField(sent, "pages").c_str(), RecordField(sent, "bit_rate").c_str());
     std::printf("  page data %.0f bits = %.2f s at 14400; nominal T.30 phases %.2f s; line-rate minimum %.2f s\n",
                 bits, bits / 14400, NominalPhases(), minimum);
     std::printf("  line time of the call %.2f s = %.3f x the minimum\n", lineSeconds, lineSeconds / minimum);

@@ -69,7 +69,12 @@ std::string FaultName(FaultKind kind) { return EntryOf(kind).name; }
 std::string DescribeFault(const Fault& fault) {
   const FaultEntry& entry = EntryOf(fault.kind);
   std::string text = entry.name;
-  if (entry.minValue != 0 || entry.maxValue != 0) text += " " + std::to_string(fault.value) + entry.unit;
+  if (entry.minValue != 0 || entry.maxValue != 0) {
+    // Appended piece by piece: GCC 12 warns falsely about " " + std::string in release builds.
+    text += ' ';
+    text += std::to_string(fault.value);
+    text += entry.unit;
+  }
   return text;
 }
 

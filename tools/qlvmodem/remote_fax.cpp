@@ -25,6 +25,14 @@ std::string FourDigits(int n) {
 }
 }  // namespace
 
+std::string RecordField(const std::string& text, const std::string& key) {
+  const std::string lines = "\n" + text;
+  const size_t at = lines.find("\n" + key + "=");
+  if (at == std::string::npos) return {};
+  const size_t start = at + key.size() + 2;
+  return lines.substr(start, lines.find('\n', start) - start);
+}
+
 std::string FormatRecord(const SessionRecord& r) {
   std::string text;
   auto add = [&text](const std::string& key, const std::string& value) { text += key + "=" + value + "\n"; };

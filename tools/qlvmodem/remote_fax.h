@@ -36,6 +36,9 @@ struct SessionRecord {
 };
 
 std::string FormatRecord(const SessionRecord& record);
+// The value of "key=" in a record's text (of the first record when there are several);
+// empty when the record has no such line.
+std::string RecordField(const std::string& text, const std::string& key);
 
 struct RemoteOptions {
   std::string number;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/qlvmodem/remote_fax.h"
 #include "tools/qlvmodem/tests/class1_frames.h"
 #include "tools/qlvmodem/tests/dte_link.h"
 
@@ -34,15 +35,6 @@ constexpr int kRateV17At12000 = 0x28;
 
 // DCS: receive, the given rate, standard resolution, 215 mm, no minimum scan time.
 inline std::string Dcs(int rateBits) { return Frame({0xFF, 0x13, 0x83, 0x00, 0x02 | rateBits, 0xF8, 0x00}); }
-
-// The value of "key=" in the text of a session record.
-inline std::string Field(const std::string& record, const std::string& key) {
-  const std::string text = "\n" + record;
-  size_t at = text.find("\n" + key + "=");
-  if (at == std::string::npos) return "<missing>";
-  size_t start = at + key.size() + 2;
-  return text.substr(start, text.find('\n', start) - start);
-}
 
 // Frames sent in one +FTH=3 transmission, each closed by DLE ETX.
 inline bool SendFrames(DteLink& dte, const std::vector<std::string>& frames) {

@@ -5,6 +5,7 @@
 #include <tiffio.h>
 
 #include "tools/qlvmodem/page_codec.h"
+#include "tools/qlvmodem/remote_fax.h"
 #include "tools/qlvmodem/tests/dte_link.h"
 #include "tools/qlvmodem/tests/line_fixture.h"
 
@@ -92,13 +93,6 @@ class Class2 : public ::testing::Test {
     }
     return DecodedRows(code, dir_ / "check.tif");
   }
-  // The value of `key` in a remote's session record.
-  static std::string Field(const std::string& record, const std::string& key) {
-    size_t at = record.find(key + "=");
-    if (at == std::string::npos) return {};
-    at += key.size() + 1;
-    return record.substr(at, record.find('\n', at) - at);
-  }
   std::string Received() {
     EXPECT_TRUE(line_.WaitFor("received 200", "OK 1 sessions", 10));
     return line_.Control("received 200");
@@ -154,12 +148,12 @@ TEST_F(Class2, ProgramSendsPagesAndHearsEachPagesVerdict) {
   EXPECT_NE(verdict.find("+FHNG:0"), std::string::npos) << verdict;
 
   std::string got = Received();
-  EXPECT_EQ(Field(got, "remote_id"), "QUILLET TEST") << got;
-  EXPECT_EQ(Field(got, "pages"), "2") << got;
-  EXPECT_EQ(Field(got, "resolution"), "204x196") << got;
-  EXPECT_EQ(Field(got, "result"), "0") << got;
+  EXPECT_EQ(RecordField(got, "remote_id"), "QUILLET TEST") << got;
+  EXPECT_EQ(RecordField(got, "pages"), "2") << got;
+  EXPECT_EQ(RecordField(got, "resolution"), "204x196") << got;
+  EXPECT_EQ(RecordField(got, "result"), "0") << got;
   auto sent = Pages(dir_ / "pages.tif");
-  auto received = Pages(Field(got, "tiff"));
+  auto received = Pages(RecordField(got, "tiff"));
   ASSERT_EQ(received.size(), 2u);
   EXPECT_TRUE(received[0] == sent[0]) << "page 1 arrived spoilt";
   EXPECT_TRUE(received[1] == sent[1]) << "page 2 arrived spoilt";
@@ -181,7 +175,7 @@ TEST_F(Class2, FailedTrainingFallsBackToTheNextRate) {
   dte_.Command("AT+FET=2");
   ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
   EXPECT_NE(dte_.Last().find("+FHNG:0"), std::string::npos) << dte_.Last();
-  EXPECT_EQ(Field(Received(), "bit_rate"), "12000");
+  EXPECT_EQ(RecordField(Received(), "bit_rate"), "12000");
 }
 
 // The far machine breaks the call off after the parameters: the program hears how the
@@ -210,9 +204,9 @@ TEST_F(Class2, ProgramEndsTheSessionWithFks) {
   ASSERT_TRUE(dte_.Expect("OK\r\n", 10)) << dte_.Last();
   EXPECT_NE(dte_.Last().find("+FHNG:2"), std::string::npos) << dte_.Last();
   std::string got = Received();
-  EXPECT_EQ(Field(got, "pages"), "0") << got;
-  EXPECT_NE(Field(got, "result"), "0") << got;
-  EXPECT_NE(Field(got, "result_text").find("DCN"), std::string::npos) << got;
+  EXPECT_EQ(RecordField(got, "pages"), "0") << got;
+  EXPECT_NE(RecordField(got, "result"), "0") << got;
+  EXPECT_NE(RecordField(got, "result_text").find("DCN"), std::string::npos) << got;
   // The modem is ready for the next call at once.
   dte_.Command("ATD200");
   ASSERT_TRUE(dte_.Expect("OK\r\n", 20)) << dte_.Last();

@@ -11,6 +11,7 @@
 
 #include "tests/support/temp_dir.h"
 #include "tools/qlvmodem/control.h"
+#include "tools/qlvmodem/tests/g3_page.h"
 #include "tools/qlvmodem/tests/dte_link.h"
 #include "tools/qlvmodem/virtual_line.h"
 
@@ -69,30 +70,13 @@ inline void WriteTestTiff(const std::filesystem::path& path, int rows = 60, int 
   TIFF* tif = TIFFOpen(path.c_str(), "w");
   if (tif == nullptr) throw std::runtime_error("cannot write " + path.string());
   for (int page = 0; page < pages; ++page) {
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1728);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rows);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
-    TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, GROUP3OPT_FILLBITS);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
-    TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
-    TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(yDpi));
-    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
-    if (pages > 1) {
-      TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-      TIFFSetField(tif, TIFFTAG_PAGENUMBER, page, pages);
-    }
-    std::vector<uint8_t> row(216);
-    for (int y = 0; y < rows; ++y) {
-      std::fill(row.begin(), row.end(), 0);
-      if ((y / 10) % 2 == 1)
-        for (int x = 20 + y % 7 + page * 10; x < 120 + page * 10; x += 3) row[static_cast<size_t>(x)] = 0xFF;
-      TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0);
-    }
-    TIFFWriteDirectory(tif);
+    WriteG3Page(
+        tif, rows, yDpi,
+        [page](int y, std::vector<uint8_t>& row) {
+          if ((y / 10) % 2 == 1)
+            for (int x = 20 + y % 7 + page * 10; x < 120 + page * 10; x += 3) row[static_cast<size_t>(x)] = 0xFF;
+        },
+        page, pages);
   }
   TIFFClose(tif);
 }

@@ -32,18 +32,18 @@ class Remotes : public ::testing::Test {
 
 TEST_F(Remotes, FaxBetweenTwoRemotesIsKeptAsTiffWithARecord) {
   std::string sent = SendAndWait("200");
-  EXPECT_EQ(Field(sent, "result"), "0") << sent;
-  EXPECT_EQ(Field(sent, "pages"), "1");
-  EXPECT_EQ(Field(sent, "remote_id"), "ANSWERING ONE");
+  EXPECT_EQ(RecordField(sent, "result"), "0") << sent;
+  EXPECT_EQ(RecordField(sent, "pages"), "1");
+  EXPECT_EQ(RecordField(sent, "remote_id"), "ANSWERING ONE");
 
   ASSERT_TRUE(line_.WaitFor("received 200", "OK 1 sessions", 10));
   std::string got = line_.Control("received 200");
-  EXPECT_EQ(Field(got, "result"), "0") << got;
-  EXPECT_EQ(Field(got, "pages"), "1");
-  EXPECT_EQ(Field(got, "remote_id"), "SENDER 7");
-  EXPECT_EQ(Field(got, "bit_rate"), "14400");
-  EXPECT_EQ(Field(got, "resolution"), "204x196");
-  std::string tiff = Field(got, "tiff");
+  EXPECT_EQ(RecordField(got, "result"), "0") << got;
+  EXPECT_EQ(RecordField(got, "pages"), "1");
+  EXPECT_EQ(RecordField(got, "remote_id"), "SENDER 7");
+  EXPECT_EQ(RecordField(got, "bit_rate"), "14400");
+  EXPECT_EQ(RecordField(got, "resolution"), "204x196");
+  std::string tiff = RecordField(got, "tiff");
   std::string stored = ql::testing::ReadFile(std::filesystem::path(tiff).replace_extension(".txt"));
   EXPECT_NE(stored.find("remote_id=SENDER 7\n"), std::string::npos) << stored;
   TIFF* in = TIFFOpen(tiff.c_str(), "r");
@@ -61,21 +61,21 @@ TEST_F(Remotes, FaxBetweenTwoRemotesIsKeptAsTiffWithARecord) {
 TEST_F(Remotes, OrderedFaultsChangeTheSession) {
   // Each fault is used up by the next call to the number; the calls run one by one.
   line_.Control("fault 200 busy");
-  EXPECT_EQ(Field(SendAndWait("200"), "result_text"), "dial failed: busy");
+  EXPECT_EQ(RecordField(SendAndWait("200"), "result_text"), "dial failed: busy");
 
   line_.Control("fault 200 dcn");
   std::string refused = SendAndWait("200");
-  EXPECT_NE(Field(refused, "result"), "0") << refused;
-  EXPECT_EQ(Field(refused, "pages"), "0");
+  EXPECT_NE(RecordField(refused, "result"), "0") << refused;
+  EXPECT_EQ(RecordField(refused, "pages"), "0");
 
   line_.Control("fault 200 train 14400");
   std::string slower = SendAndWait("200");
-  EXPECT_EQ(Field(slower, "result"), "0") << slower;
-  EXPECT_EQ(Field(slower, "bit_rate"), "12000") << slower;
+  EXPECT_EQ(RecordField(slower, "result"), "0") << slower;
+  EXPECT_EQ(RecordField(slower, "bit_rate"), "12000") << slower;
 
   line_.Control("fault 200 carrier");
   std::string cut = SendAndWait("200");
-  EXPECT_NE(Field(cut, "result"), "0") << cut;
+  EXPECT_NE(RecordField(cut, "result"), "0") << cut;
   std::string log = ql::testing::ReadFile(dir_ / "calls.log");
   EXPECT_NE(log.find("fault: carrier lost in the middle of the page"), std::string::npos) << log;
 }

@@ -52,10 +52,10 @@ class ClassOneSender : public ::testing::Test {
   // The session succeeded and its TIFF holds exactly the pages of these files, row for row.
   void ExpectPagesKept(const std::vector<std::filesystem::path>& pages) {
     std::string record = Record();
-    EXPECT_EQ(Field(record, "result"), "0") << record;
-    EXPECT_EQ(Field(record, "pages"), std::to_string(pages.size()));
-    EXPECT_EQ(Field(record, "bad_rows"), "0");
-    auto received = PageRows(Field(record, "tiff"));
+    EXPECT_EQ(RecordField(record, "result"), "0") << record;
+    EXPECT_EQ(RecordField(record, "pages"), std::to_string(pages.size()));
+    EXPECT_EQ(RecordField(record, "bad_rows"), "0");
+    auto received = PageRows(RecordField(record, "tiff"));
     ASSERT_EQ(received.size(), pages.size());
     for (size_t i = 0; i < pages.size(); ++i) EXPECT_EQ(received[i], PageRows(pages[i])[0]) << "page " << i + 1;
   }
@@ -82,9 +82,9 @@ TEST_F(ClassOneSender, GivingUpAfterRtnLeavesAFailedSession) {
   HangUp();
 
   std::string record = Record();
-  EXPECT_EQ(Field(record, "result"), std::to_string(T30_ERR_RX_DCNNORTN)) << record;
-  EXPECT_EQ(Field(record, "pages"), "0");
-  EXPECT_EQ(Field(record, "tiff"), "");  // nothing was kept
+  EXPECT_EQ(RecordField(record, "result"), std::to_string(T30_ERR_RX_DCNNORTN)) << record;
+  EXPECT_EQ(RecordField(record, "pages"), "0");
+  EXPECT_EQ(RecordField(record, "tiff"), "");  // nothing was kept
 }
 
 TEST_F(ClassOneSender, EveryPageSurvivesRejectionsInTheMiddleAndAtTheEnd) {
@@ -132,8 +132,8 @@ TEST_F(ClassOneSender, TwelveThousandCodedAsInTheDcsTableIsAccepted) {
   ASSERT_EQ(SendPage(PageData(dir_ / "page.tif"), kEop, 122), kMcf);  // short training
   HangUp();
   std::string record = Record();
-  EXPECT_EQ(Field(record, "result"), "0") << record;
-  EXPECT_EQ(Field(record, "bit_rate"), "12000");
+  EXPECT_EQ(RecordField(record, "result"), "0") << record;
+  EXPECT_EQ(RecordField(record, "bit_rate"), "12000");
 }
 
 TEST_F(ClassOneSender, RateCodeOutsideTheTableLeavesTheRemoteSilent) {
@@ -144,7 +144,7 @@ TEST_F(ClassOneSender, RateCodeOutsideTheTableLeavesTheRemoteSilent) {
   dte_.Send("\r");  // ends the wait for a frame
   ASSERT_TRUE(dte_.Expect("OK\r\n", 5));
   HangUp();
-  EXPECT_EQ(Field(Record(), "result"), std::to_string(T30_ERR_RX_DCNWHY));
+  EXPECT_EQ(RecordField(Record(), "result"), std::to_string(T30_ERR_RX_DCNWHY));
 }
 
 }  // namespace
