@@ -222,6 +222,7 @@ void Class2Engine::ProgramReadyForPage() {
     const uint8_t response = kResponses[pageStatusSetting_ != 0 ? pageStatusSetting_ : lastPageStatus_];
     pageStatusSetting_ = 0;
     responseSent_ = response;
+    NoteVerdict("page " + std::to_string(pagesAccepted_ + 1) + " received, answered ", response);
     Send(State::kSendPostPageResponse, {MakeFrame(response, {}, true)});
     return;
   }

@@ -25,6 +25,7 @@ class Class2Engine {
     std::function<void(const std::string&)> emit;  // bytes to the program
     std::function<void()> hangUp;                   // clear the call
     std::function<void(const std::string&)> trace;  // the session's steps, when wanted
+    std::function<void(const std::string&)> note;   // page verdicts and the end, for the call log
   };
   Class2Engine(bool version20, Hooks hooks);
   ~Class2Engine();
@@ -96,6 +97,8 @@ class Class2Engine {
   // The T.30 machine (class2_session.cpp): every event from the Class 1 layer goes
   // through Step, every time-out through OnTimeout; they alone decide the next state.
   void ResetCall();
+  void Note(const std::string& text);
+  void NoteVerdict(const std::string& what, uint8_t response);
   void Pump();
   void Step(const Class1Link::Event& event);
   void FrameArrived(const std::string& frame);
@@ -151,7 +154,8 @@ class Class2Engine {
   int lastFcf_ = 0;              // of the last frame received (X bit cleared)
   int postPage_ = 0;             // MPS, EOM or EOP of the current page (0: by +FET)
   uint8_t responseSent_ = 0;     // CFR/FTT or MCF/RTN/... this modem answered with
-  int pagesDone_ = 0;
+  int pagesDone_ = 0;             // page transmissions, sent again or not
+  int pagesAccepted_ = 0;
   int lastPageStatus_ = 1;       // +FPTS value of the last page
   int finishCode_ = 0;
   bool closingOk_ = true;         // the final result once the call is cleared

@@ -34,13 +34,23 @@ bool IsLine(const Class1Link::Event& event, const char* text) {
 // --- call set-up and end ----------------------------------------------------------
 
 // Everything a call learns starts afresh; the program's settings stay.
+void Class2Engine::Note(const std::string& text) {
+  if (hooks_.note) hooks_.note(text);
+}
+
+// A page's verdict, sent or received; pages are counted as the document counts them.
+void Class2Engine::NoteVerdict(const std::string& what, uint8_t response) {
+  Note(what + ResponseName(response) + " at " + std::to_string(BitsPerSecond(session_.br)) + " bit/s");
+  if (response == fcf::kMcf || response == fcf::kRtp || response == fcf::kPip) ++pagesAccepted_;
+}
+
 void Class2Engine::ResetCall() {
   far_ = SessionParameters{};
   session_ = SessionParameters{};
   sessionChosen_ = false;
   farId_.clear();
   disSeen_ = dcsSeen_ = trained_ = fconGiven_ = tsiGiven_ = heardCarrier_ = lastFrameFinal_ = dcnSeen_ = false;
-  lastFcf_ = postPage_ = pagesDone_ = finishCode_ = tries_ = 0;
+  lastFcf_ = postPage_ = pagesDone_ = pagesAccepted_ = finishCode_ = tries_ = 0;
   responseSent_ = 0;
   lastPageStatus_ = 1;
   pageStatusSetting_ = 0;
@@ -87,6 +97,7 @@ void Class2Engine::Cleared() {
                                            : hangup::kReceivePhaseB;
   }
   Report("+FHNG", "+FHS", std::to_string(code));
+  Note("call cleared by the far end, hang-up code " + std::to_string(code));
   OnHook();
   if (commandPending_) FinalResult(code == hangup::kNormal);
 }
@@ -98,6 +109,7 @@ void Class2Engine::Cleared() {
 // that could not do its work answers ERROR.
 void Class2Engine::Finish(int hangupCode, bool inOrder) {
   Report("+FHNG", "+FHS", std::to_string(hangupCode));
+  Note("session ended, hang-up code " + std::to_string(hangupCode));
   closingOk_ = inOrder || hangupCode == hangup::kNormal || hangupCode == hangup::kAborted;
   awaitingDc2_ = programReady_ = false;
   Enter(State::kClosing, kLinger);
@@ -534,6 +546,7 @@ void Class2Engine::EndOfPageCommand(int postPage) {
 void Class2Engine::PostPageResponse(uint8_t response) {
   lastPageStatus_ = response == fcf::kMcf ? 1 : response == fcf::kRtn ? 2 : response == fcf::kRtp ? 3
                     : response == fcf::kPin ? 4 : 5;
+  NoteVerdict("page " + std::to_string(pagesAccepted_ + 1) + " answered ", response);
   const bool accepted = response == fcf::kMcf || response == fcf::kRtp || response == fcf::kPip;
   if (response != fcf::kMcf) trained_ = false;  // the next page starts with training again
   if (!v20_) Report("+FPTS", "+FPS", std::to_string(lastPageStatus_));

@@ -49,6 +49,7 @@ void Exchange::Add(Endpoint* endpoint) {
 void Exchange::Remove(Endpoint* endpoint) {
   if (Call* call = FindCall(endpoint)) EndCall(*call, endpoint, "endpoint removed");
   std::erase(endpoints_, endpoint);
+  lastCall_.erase(endpoint);
   std::erase_if(requests_, [endpoint](const Request& r) { return r.endpoint == endpoint; });
   std::erase_if(calls_, [](const auto& c) { return c->state == CallState::kEnded; });
 }
@@ -81,6 +82,17 @@ bool Exchange::NeedsRealTime() const {
     if (call->caller->OnWallClock() || (call->callee != nullptr && call->callee->OnWallClock())) return true;
   }
   return false;
+}
+
+// A party may sum its call up just after the call ended (a machine finishing its
+// session after the line dropped): the note then goes with that call.
+void Exchange::Note(const Endpoint* endpoint, const std::string& text) {
+  const std::string line = endpoint->Describe() + ": " + text;
+  if (const Call* call = CallOf(endpoint)) {
+    Log(*call, line);
+  } else if (auto last = lastCall_.find(endpoint); last != lastCall_.end()) {
+    log_.Write(last->second, LineSeconds(), line);
+  }
 }
 
 void Exchange::Log(const Call& call, const std::string& text) { log_.Write(call.id, LineSeconds(), text); }
@@ -135,6 +147,8 @@ void Exchange::Handle(const Request& request) {
 
 void Exchange::EndCall(Call& call, Endpoint* hungUpBy, const std::string& why) {
   if (call.state == CallState::kEnded) return;
+  lastCall_[call.caller] = call.id;
+  if (call.callee != nullptr) lastCall_[call.callee] = call.id;
   CallState was = call.state;
   call.state = CallState::kEnded;
   Log(call, "ended: " + why);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,6 +74,8 @@ class Exchange {
   double LineSeconds() const { return static_cast<double>(now_) / kSampleRate; }
   int CallsMade() const { return nextCallId_ - 1; }
   const Call* CallOf(const Endpoint* endpoint) const;
+  // Writes what a party of a call has to say about it (pages, results) into the call log.
+  void Note(const Endpoint* endpoint, const std::string& text);
 
  private:
   enum class RequestKind { kDial, kAnswer, kHangUp };
@@ -94,6 +97,7 @@ class Exchange {
   void Log(const Call& call, const std::string& text);
 
   CallLog& log_;
+  std::map<const Endpoint*, int> lastCall_;  // the id of each party's last ended call
   LineTiming timing_;
   std::vector<Endpoint*> endpoints_;
   std::deque<Request> requests_;

@@ -178,6 +178,12 @@ void RemoteFax::Complete(int code) {
   }
   records_.push_back(current_);
   SaveRecord();
+  if (exchange_ != nullptr) {
+    std::string text = std::string(calling_ ? "sent " : "received ") + std::to_string(current_.pages) + " page(s)";
+    if (!current_.remoteId.empty()) text += (calling_ ? " to \"" : " from \"") + current_.remoteId + "\"";
+    if (current_.bitRate > 0) text += " at " + std::to_string(current_.bitRate) + " bit/s";
+    exchange_->Note(this, text + ", result " + std::to_string(code) + " (" + current_.resultText + ")");
+  }
   if (state_ == State::kInCall) {
     state_ = State::kClosing;
     closingSamples_ = 0;

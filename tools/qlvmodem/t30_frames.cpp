@@ -175,6 +175,17 @@ std::optional<SessionParameters> ParseDcs(const std::string& frame) {
   return p;
 }
 
+const char* ResponseName(uint8_t code) {
+  switch (code & 0xFE) {
+    case fcf::kMcf: return "MCF";
+    case fcf::kRtp: return "RTP";
+    case fcf::kRtn: return "RTN";
+    case fcf::kPip: return "PIP";
+    case fcf::kPin: return "PIN";
+    default: return "?";
+  }
+}
+
 // The last character goes first; spaces fill the field after the first character, so
 // the ID reads right-aligned, as telephone numbers are.
 std::string IdFif(const std::string& ident) {

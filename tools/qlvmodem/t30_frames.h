@@ -54,6 +54,9 @@ std::string DcsFif(const SessionParameters& p);
 std::optional<SessionParameters> ParseDis(const std::string& frame);
 std::optional<SessionParameters> ParseDcs(const std::string& frame);
 
+// "MCF", "RTN" ... for a post-page response.
+const char* ResponseName(uint8_t fcf);
+
 // A station ID as a TSI/CSI information field (20 characters, last first) and back.
 std::string IdFif(const std::string& ident);
 std::string IdFromFrame(const std::string& frame);

@@ -129,6 +129,9 @@ void VirtualModem::SelectClass2(bool version20) {
   Class2Engine::Hooks hooks;
   hooks.emit = [this](const std::string& text) { Emit(reinterpret_cast<const uint8_t*>(text.data()), text.size()); };
   hooks.hangUp = [this] { EndClass2Call(); };
+  hooks.note = [this](const std::string& text) {
+    if (exchange_ != nullptr) exchange_->Note(this, text);
+  };
   if (options_.trace)
     hooks.trace = [name = options_.name](const std::string& text) { std::fprintf(stderr, "%s %s\n", name.c_str(), text.c_str()); };
   class2_ = std::make_unique<Class2Engine>(version20, std::move(hooks));

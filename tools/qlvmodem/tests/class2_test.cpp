@@ -152,6 +152,10 @@ TEST_F(Class2, ProgramSendsPagesAndHearsEachPagesVerdict) {
   EXPECT_EQ(RecordField(got, "pages"), "2") << got;
   EXPECT_EQ(RecordField(got, "resolution"), "204x196") << got;
   EXPECT_EQ(RecordField(got, "result"), "0") << got;
+  const std::string log = ql::testing::ReadFile(dir_ / "calls.log");
+  for (const char* step : {"page 1 answered RTN", "page 1 answered MCF", "page 2 answered MCF", "hang-up code 0",
+                           "received 2 page(s) from \"QUILLET TEST\" at 14400 bit/s, result 0 (OK)"})
+    EXPECT_NE(log.find(step), std::string::npos) << step << " not in\n" << log;
   auto sent = Pages(dir_ / "pages.tif");
   auto received = Pages(RecordField(got, "tiff"));
   ASSERT_EQ(received.size(), 2u);
