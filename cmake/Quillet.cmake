@@ -1,6 +1,14 @@
 # Build conventions shared by every subsystem: warnings, sanitizers, and the
 # ql_library / ql_executable / ql_test helpers that give each target the same setup.
 
+# A compiler cache, when the machine has one, keeps rebuilds after a branch switch or a
+# clean checkout cheap. Nothing needs it.
+find_program(QL_CCACHE ccache)
+if(QL_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_C_COMPILER_LAUNCHER ${QL_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${QL_CCACHE})
+endif()
+
 add_library(ql_build_options INTERFACE)
 target_compile_options(ql_build_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
   -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual -Wimplicit-fallthrough)
