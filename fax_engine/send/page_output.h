@@ -1,0 +1,36 @@
+#pragma once
+// Page data on its way to the modem. Bytes go straight into the port's output buffer
+// while it has room; what does not fit waits in the session, in order, and goes first
+// at the next chance, so a long header row or a block full of doubled DLEs never fails
+// a write and nothing is lost or reordered.
+//
+// The header line and text covers are drawn here: each row of the fax font is drawn
+// into a raster line, coded as a T.4 scan line and padded to the minimum line time.
+
+#include <string>
+#include <string_view>
+
+#include "fax_document/fax_font.h"
+
+namespace ql {
+
+struct SendSession;
+
+// Queues bytes that are already DLE-stuffed.
+void QueueOutput(SendSession& s, std::string_view bytes);
+// Writes what waits, as far as the buffer takes it; true when nothing waits any more.
+bool FlushPendingOutput(SendSession& s);
+// Bytes not yet sent: in the output buffer and waiting in the session.
+int BytesWaiting(SendSession& s);
+// When at most BufferMinimum bytes wait, zero bytes (fill) bring them above it, so the
+// modem does not run dry while rows are drawn.
+void TopUpOutput(SendSession& s);
+
+// The coded all-white scan line of the page's width.
+std::string WhiteScanLine(SendSession& s);
+// Draws one line of text in a font, row by row, and queues the rows as scan lines.
+void QueueTextLine(SendSession& s, const FaxFont& font, const std::string& text);
+// The eight white lines and the header line (expanded) that start every page.
+int QueuePageHeader(SendSession& s);
+
+}  // namespace ql
