@@ -2,7 +2,7 @@
 
 #include "fax_engine/session/notifications.h"
 #include "fax_engine/session/session_records.h"
-#include "fax_document/file_errors.h"
+#include "fax_document/apf/file_errors.h"
 #include "platform/text.h"
 #include "serial/errors/error_codes.h"
 

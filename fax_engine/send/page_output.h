@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "fax_document/fax_font.h"
+#include "fax_document/sources/fax_font.h"
 
 namespace ql {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "fax_document/apf_file.h"
-#include "fax_document/converter_core.h"
-#include "fax_document/fax_font.h"
+#include "fax_document/apf/apf_file.h"
+#include "fax_document/convert/converter_core.h"
+#include "fax_document/sources/fax_font.h"
 #include "fax_engine/session/command_table.h"
 #include "fax_engine/session/fax_class.h"
 #include "fax_engine/session/response_collector.h"

@@ -4,9 +4,9 @@
 
 #include <fstream>
 
-#include "fax_document/apf_file.h"
-#include "fax_document/fax_converter.h"
-#include "fax_document/fax_font.h"
+#include "fax_document/apf/apf_file.h"
+#include "fax_document/components/fax_converter.h"
+#include "fax_document/sources/fax_font.h"
 
 namespace ql::testing {
 
