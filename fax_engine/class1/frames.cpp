@@ -29,9 +29,10 @@ std::string TrimSpaces(const std::string& text) {
 }
 
 // The station ID of an ID frame: its (at most 20) FIF bytes from the last to the
-// first, without the padding, wherever the far machine put it.
+// first, without the padding, wherever the far machine put it. The modem's two check
+// bytes at the end are not part of it, also in a frame that is too short.
 std::string IdOf(std::string_view frame) {
-  const size_t count = frame.size() > 3 ? std::min<size_t>(kStationIdMax, frame.size() - 3) : 0;
+  const size_t count = frame.size() > 5 ? std::min<size_t>(kStationIdMax, frame.size() - 5) : 0;
   std::string id(frame.substr(3, count));
   std::reverse(id.begin(), id.end());
   return TrimSpaces(id);

@@ -64,7 +64,8 @@ constexpr StateInfo kStates[] = {
     {S::kPageCarrier, "page carrier", PageCarrier, true, kLines},
     {S::kClass2DialResult, "Class 2 dial result", Class2DialResult, true, kLines},
     {S::kClass2Negotiation, "Class 2 negotiation", Class2Negotiation, true, kLines},
-    {S::kAwaitXon, "wait for XON", AwaitXon, false, kTrigger},
+    // An XON that came with the CONNECT is already waiting: it is read at once.
+    {S::kAwaitXon, "wait for XON", AwaitXon, false, kLines},
     {S::kAwaitRoom, "wait for room", AwaitRoom, false, kTrigger},
     {S::kPageHeader, "page header", PageHeader, false, kNow},
     {S::kOpenCover, "open cover", OpenCoverPage, false, kNow},

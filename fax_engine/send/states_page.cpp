@@ -188,7 +188,9 @@ Outcome ApfPage(SendSession& s, const StateInput& in) {
 
 Outcome AwaitDrained(SendSession& s, const StateInput& in) {
   if (in.event == EventKind::kTimeout) return Fail(s, ecTimeout);
-  if (in.event == EventKind::kData) DiscardInput(s);
+  // A Class 1 modem that took the last byte before the buffer is seen empty may answer
+  // OK already: that answer is kept for the next state, not thrown away.
+  if (in.event == EventKind::kData && !IsClass1(s)) DiscardInput(s);
   if (in.event != EventKind::kDrained) return Outcome::kStay;
   if (!FlushPendingOutput(s)) {
     ArmDrained(s);

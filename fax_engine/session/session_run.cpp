@@ -142,6 +142,10 @@ void CancelSession(FaxSession& s) {
 }
 
 void StartSession(FaxSession& s) {
+  // The entry that finished the last run may still be ending on the dispatch thread (the
+  // finish message was posted from inside it): the new run waits for it.
+  std::unique_lock lock(s.entryLock, std::defer_lock);
+  WaitLettingMessagesRun([&] { return lock.try_lock(); });
   const int port = s.common.portHandle;
   s.log.Open(std::string(s.common.IsSender ? "send" : "receive") + " session on port " + std::to_string(port));
   TTriggerArea area;

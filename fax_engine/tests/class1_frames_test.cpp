@@ -58,11 +58,13 @@ TEST_F(Sender, TakesTheIdOfEitherPaddingTrimmed) {
   SetStationId(s, "ABC");
   const std::string fif = class1::IdFif(s.common.StationID);
   EXPECT_EQ(fif, std::string(17, ' ') + "CBA");
-  Decode(Bytes({0xFF, 0x03, 0x43}) + fif);
+  Decode(Bytes({0xFF, 0x03, 0x43}) + fif + Bytes({0x12, 0x34}));
   EXPECT_EQ(s.common.RemoteID(), "ABC");
-  // A short ID frame (wrong length) gives what it holds.
-  Decode(Bytes({0xFF, 0x03, 0x40, 'Z'}));
-  EXPECT_EQ(s.common.RemoteID(), "Z");
+  // A short ID frame (wrong length) gives what it holds, its check bytes left out.
+  Decode(Bytes({0xFF, 0x03, 0x40, 'Y', 'Z', 0x12, 0x34}));
+  EXPECT_EQ(s.common.RemoteID(), "ZY");
+  Decode(Bytes({0xFF, 0x03, 0x40, 0x12}));
+  EXPECT_EQ(s.common.RemoteID(), "");
 }
 
 TEST_F(Sender, ChoosesTheRateFromRealDisFrames) {

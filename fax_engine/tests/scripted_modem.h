@@ -1,0 +1,112 @@
+#pragma once
+// A fax modem played by a test on the far end of a pseudo-terminal, for the cases the
+// virtual line cannot make happen (a page rejected three times, reports in a given
+// order). It reads command lines; a test's script answers each one and may switch the
+// modem into data mode, where it collects the DLE-stuffed data up to its end code and
+// asks the script again. Everything it was sent is kept for the test to look at.
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/dle/dle_codec.h"
+#include "serial/testing/pty_pair.h"
+
+namespace ql::testing {
+
+struct ModemReply {
+  std::string text;          // bytes for the program
+  bool dataFollows = false;  // the program sends data next
+};
+
+class ScriptedFaxModem {
+ public:
+  using OnCommand = std::function<ModemReply(const std::string& command)>;
+  // The data block (unstuffed) and the byte after the DLE that ended it (ETX, ',', '.').
+  using OnData = std::function<ModemReply(const std::string& data, char end)>;
+
+  ScriptedFaxModem(OnCommand command, OnData data) : command_(std::move(command)), data_(std::move(data)) {
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~ScriptedFaxModem() {
+    stop_ = true;
+    thread_.join();
+  }
+  ScriptedFaxModem(const ScriptedFaxModem&) = delete;
+  ScriptedFaxModem& operator=(const ScriptedFaxModem&) = delete;
+
+  const std::string& Path() const { return pty_.path(); }
+  std::vector<std::string> Commands() const {
+    std::lock_guard guard(lock_);
+    return commands_;
+  }
+  std::vector<std::string> DataBlocks() const {
+    std::lock_guard guard(lock_);
+    return blocks_;
+  }
+  std::string Ends() const {
+    std::lock_guard guard(lock_);
+    return ends_;
+  }
+
+  static std::string Line(const std::string& text) { return "\r\n" + text + "\r\n"; }
+
+ private:
+  void Run() {
+    std::string line;
+    std::string data;
+    dle::Unstuffer unstuffer;
+    bool inData = false;
+    while (!stop_) {
+      const std::string got = pty_.Receive(4096, 10);
+      for (size_t i = 0; i < got.size(); ++i) {
+        if (inData) {
+          const dle::Unstuffer::Result r = unstuffer.Take(std::string_view(got).substr(i), data);
+          i += r.consumed - 1;
+          if (r.stop == dle::Unstuffer::Stop::kNone) break;
+          const char end = static_cast<char>(unstuffer.ControlByte());
+          {
+            std::lock_guard guard(lock_);
+            blocks_.push_back(data);
+            ends_ += end;
+          }
+          const ModemReply reply = data_(data, end);
+          data.clear();
+          unstuffer.Reset();
+          inData = reply.dataFollows;
+          pty_.Send(reply.text);
+          continue;
+        }
+        const char c = got[i];
+        if (c != '\r') {
+          if (c != '\n' && c != 0x11 && c != 0x13) line += c;
+          continue;
+        }
+        if (line.empty()) continue;
+        {
+          std::lock_guard guard(lock_);
+          commands_.push_back(line);
+        }
+        const ModemReply reply = command_(line);
+        line.clear();
+        inData = reply.dataFollows;
+        pty_.Send(reply.text);
+      }
+    }
+  }
+
+  PtyPair pty_;
+  OnCommand command_;
+  OnData data_;
+  mutable std::mutex lock_;
+  std::vector<std::string> commands_;
+  std::vector<std::string> blocks_;
+  std::string ends_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace ql::testing
