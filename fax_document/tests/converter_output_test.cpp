@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -128,6 +129,33 @@ TEST(ConverterOutput, BitmapsConvertToTheSameBytes) {
     core.SetMargins(c.leftMargin, 0);
     ASSERT_EQ(core.ConvertToFile("bitmap", dir / "OUT.APF"), 0) << c.name;
     EXPECT_EQ(HashOfApf(dir / "OUT.APF"), c.hash) << c.name;
+  }
+}
+
+// A line coded again right after itself comes out as a fresh core codes it, also when the
+// page width, margin or doubling changed in between or the code buffer was written over.
+TEST(ConverterOutput, RepeatedLinesCodeAsAFreshCoreCodesThem) {
+  const std::vector<uint8_t> raster = reference::RandomRuns(2048, 3, 11)[1];
+  struct Setting {
+    unsigned pageWidth, leftMargin;
+    bool doubled;
+  };
+  const Setting settings[] = {{1728, 50, false}, {1728, 50, false}, {1728, 0, false}, {1728, 0, false},
+                              {2048, 0, false},  {1728, 0, true},   {1728, 0, true},  {1728, 50, false}};
+  const auto coded = [&](ConverterCore& core, const Setting& s) {
+    core.SetPageWidth(s.pageWidth);
+    core.SetMargins(s.leftMargin, 0);
+    core.WidthDoubled = s.doubled;
+    const unsigned length = core.CodeRasterLine(raster.data());
+    return std::vector<uint8_t>(core.CodedLine(), core.CodedLine() + length);
+  };
+  ConverterCore reused;
+  for (const Setting& s : settings) {
+    ConverterCore fresh;
+    const std::vector<uint8_t> expected = coded(fresh, s);
+    EXPECT_EQ(coded(reused, s), expected) << s.pageWidth << " " << s.leftMargin << " " << s.doubled;
+    EXPECT_EQ(reused.CodeBit, fresh.CodeBit);
+    std::fill(reused.CodeBuffer, reused.CodeBuffer + reused.CodeByte, 0xA5);
   }
 }
 
