@@ -35,11 +35,28 @@ using C = TCommand;
 const C kAttachable[] = {C::cmNew, C::cmAddCover, C::cmSend, C::cmReceive, C::cmView, C::cmModemReset};
 
 // Every command with controls of its own.
-const C kAll[] = {C::cmNew,        C::cmAddCover,  C::cmEdit,     C::cmClone,        C::cmDelete,
-                  C::cmArchive,    C::cmForward,   C::cmShowArchived, C::cmSend,     C::cmReceive,
-                  C::cmView,       C::cmSort,      C::cmModemReset, C::cmPhoneBook,  C::cmRebuild,
-                  C::cmPreferences, C::cmExit,     C::cmContents, C::cmTroubleshooting, C::cmAbout,
-                  C::cmHints,      C::cmQuickStart};
+const C kAll[] = {C::cmNew,
+                  C::cmAddCover,
+                  C::cmEdit,
+                  C::cmClone,
+                  C::cmDelete,
+                  C::cmArchive,
+                  C::cmForward,
+                  C::cmShowArchived,
+                  C::cmSend,
+                  C::cmReceive,
+                  C::cmView,
+                  C::cmSort,
+                  C::cmModemReset,
+                  C::cmPhoneBook,
+                  C::cmRebuild,
+                  C::cmPreferences,
+                  C::cmExit,
+                  C::cmContents,
+                  C::cmTroubleshooting,
+                  C::cmAbout,
+                  C::cmHints,
+                  C::cmQuickStart};
 
 class CommandTableTest : public ::testing::Test {
  protected:
@@ -76,7 +93,8 @@ class CommandTableTest : public ::testing::Test {
   static void SelectSubject(TMainScreen& window, const QString& subject) {
     TTableListModel* model = window.OutModel();
     for (int r = 0; r < model->rowCount(); ++r)
-      if (model->data(model->index(r, 0), Qt::DisplayRole).toString() == subject) window.OutView()->selectRow(r);
+      if (model->data(model->index(r, 0), Qt::DisplayRole).toString() == subject)
+        window.OutView()->selectRow(r);
     window.SetButtons();  // before the first activation a new row updates the archive captions only
   }
   static std::vector<C> Enabled(const TMainScreen& window) {
@@ -107,11 +125,13 @@ TEST_F(CommandTableTest, MenusButtonsShortcutsAndHintsStandWhereTheyDid) {
     }
   }
   EXPECT_EQ(titles, (std::vector<QString>{"&File", "F&ax", "&Tools", "&Help"}));
-  EXPECT_EQ(menus["&File"], (std::vector<QString>{"&New Cover Sheet\tCtrl+N", "Add C&over Sheet\tCtrl+O",
-                                                  "&Edit\tCtrl+E", "&Clone\tCtrl+C", "For&ward Received Fax",
-                                                  "&Delete\tCtrl+D", "&Archive\tCtrl+A", "&View/Print Fax\tCtrl+V",
-                                                  "-", "S&how Archived Faxes [check]", "-", "E&xit\tCtrl+X"}));
-  EXPECT_EQ(menus["F&ax"], (std::vector<QString>{"&Send Fax\tCtrl+S", "&Receive Fax\tCtrl+R", "-", "&Modem Reset"}));
+  EXPECT_EQ(menus["&File"],
+            (std::vector<QString>{"&New Cover Sheet\tCtrl+N", "Add C&over Sheet\tCtrl+O", "&Edit\tCtrl+E",
+                                  "&Clone\tCtrl+C", "For&ward Received Fax", "&Delete\tCtrl+D",
+                                  "&Archive\tCtrl+A", "&View/Print Fax\tCtrl+V", "-",
+                                  "S&how Archived Faxes [check]", "-", "E&xit\tCtrl+X"}));
+  EXPECT_EQ(menus["F&ax"],
+            (std::vector<QString>{"&Send Fax\tCtrl+S", "&Receive Fax\tCtrl+R", "-", "&Modem Reset"}));
   EXPECT_EQ(menus["&Tools"], (std::vector<QString>{"&Phone Book", "Rebuild &Indexes", "P&references"}));
   EXPECT_EQ(menus["&Help"], (std::vector<QString>{"----Start Here----", "&Contents", "&Troubleshooting Tips",
                                                   "&Show Hints [check]", "-", "&About"}));
@@ -127,8 +147,8 @@ TEST_F(CommandTableTest, MenusButtonsShortcutsAndHintsStandWhereTheyDid) {
   std::vector<QString> buttons;
   for (QPushButton* b : bar)
     if (b->isVisible()) buttons.push_back(b->text());
-  EXPECT_EQ(buttons, (std::vector<QString>{"&New", "Add C&over", "&Edit", "For&ward", "&Delete", "&Archive", "&Send",
-                                           "&Receive", "&View", "Sor&t", "E&xit"}));
+  EXPECT_EQ(buttons, (std::vector<QString>{"&New", "Add C&over", "&Edit", "For&ward", "&Delete", "&Archive",
+                                           "&Send", "&Receive", "&View", "Sor&t", "E&xit"}));
   // The forward button stands where the clone button stands on the other tab.
   const int forwardX = window.Button(C::cmForward)->x();
   window.SelectTab(TListTab::ltOutgoing);
@@ -144,8 +164,9 @@ TEST_F(CommandTableTest, MenusButtonsShortcutsAndHintsStandWhereTheyDid) {
       {C::cmEdit, "Edit the information of this fax [CTRL+E]"},
       {C::cmClone, "Make a copy of this fax [CTRL+C]"},
       {C::cmDelete, "Delete this fax [CTRL+D]"},
-      {C::cmArchive, "Archive this fax [CTRL+A]\n(This makes the fax invisible, but does not\ndelete it. You can view "
-                     "archived faxes by\ntoggling the File..Show Archived Faxes menu)"},
+      {C::cmArchive,
+       "Archive this fax [CTRL+A]\n(This makes the fax invisible, but does not\ndelete it. You can view "
+       "archived faxes by\ntoggling the File..Show Archived Faxes menu)"},
       {C::cmForward, "Forward this received fax to be sent"},
       {C::cmSend, "Send this fax [CTRL+S]"},
       {C::cmReceive, "Wait for and receive faxes [CTRL+R]"},
@@ -175,8 +196,9 @@ TEST_F(CommandTableTest, EnablingFollowsTheShownListItsRowAndReceiveMode) {
   AddRows(true, true);
   TMainScreen window;
   std::map<C, int> runs;
-  const std::vector<C> always = {C::cmShowArchived, C::cmSort, C::cmPhoneBook, C::cmExit, C::cmContents,
-                                 C::cmTroubleshooting, C::cmAbout, C::cmHints, C::cmQuickStart};
+  const std::vector<C> always = {C::cmShowArchived, C::cmSort,     C::cmPhoneBook,
+                                 C::cmExit,         C::cmContents, C::cmTroubleshooting,
+                                 C::cmAbout,        C::cmHints,    C::cmQuickStart};
   const auto expect = [&](std::vector<C> on, const char* what) {
     on.insert(on.end(), always.begin(), always.end());
     std::sort(on.begin(), on.end());
@@ -185,7 +207,8 @@ TEST_F(CommandTableTest, EnablingFollowsTheShownListItsRowAndReceiveMode) {
     EXPECT_EQ(enabled, on) << what;
     for (C c : kAll)
       if (window.Button(c) != nullptr) {
-        EXPECT_EQ(window.Button(c)->isEnabled(), window.Action(c)->isEnabled()) << what << " " << static_cast<int>(c);
+        EXPECT_EQ(window.Button(c)->isEnabled(), window.Action(c)->isEnabled())
+            << what << " " << static_cast<int>(c);
       }
   };
 
@@ -208,13 +231,15 @@ TEST_F(CommandTableTest, EnablingFollowsTheShownListItsRowAndReceiveMode) {
          "outgoing row with cover");
 
   window.SetReceiveMode(true);
-  expect({C::cmNew, C::cmEdit, C::cmClone, C::cmDelete, C::cmArchive, C::cmReceive, C::cmView}, "receive mode");
+  expect({C::cmNew, C::cmEdit, C::cmClone, C::cmDelete, C::cmArchive, C::cmReceive, C::cmView},
+         "receive mode");
   EXPECT_FALSE(MenuTitled(window, "&File")->isEnabled());
   EXPECT_TRUE(MenuTitled(window, "F&ax")->isEnabled());
 
   window.SelectTab(TListTab::ltReceived);
   window.SetButtons();
-  expect({C::cmEdit, C::cmForward, C::cmDelete, C::cmArchive, C::cmReceive, C::cmView}, "received, receive mode");
+  expect({C::cmEdit, C::cmForward, C::cmDelete, C::cmArchive, C::cmReceive, C::cmView},
+         "received, receive mode");
   window.SetReceiveMode(false);
   EXPECT_TRUE(MenuTitled(window, "&File")->isEnabled());
   expect({C::cmEdit, C::cmForward, C::cmDelete, C::cmArchive, C::cmReceive, C::cmView, C::cmModemReset,
@@ -254,8 +279,11 @@ TEST_F(CommandTableTest, EveryButtonMenuItemAndShortcutRunsItsOwnCommand) {
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   SelectSubject(window, "Minutes");
-  const std::map<C, Qt::Key> keys = {{C::cmNew, Qt::Key_N},  {C::cmAddCover, Qt::Key_O}, {C::cmSend, Qt::Key_S},
-                                     {C::cmReceive, Qt::Key_R}, {C::cmView, Qt::Key_V}};
+  const std::map<C, Qt::Key> keys = {{C::cmNew, Qt::Key_N},
+                                     {C::cmAddCover, Qt::Key_O},
+                                     {C::cmSend, Qt::Key_S},
+                                     {C::cmReceive, Qt::Key_R},
+                                     {C::cmView, Qt::Key_V}};
   for (C c : kAttachable) {
     int expected = 0;
     if (window.Button(c) != nullptr) {
@@ -323,7 +351,8 @@ TEST_F(CommandTableTest, EveryButtonMenuItemAndShortcutRunsItsOwnCommand) {
   popup->close();
 
   // Help opens its pages in the help window.
-  for (const auto& [c, page] : std::map<C, QString>{{C::cmContents, "1009"}, {C::cmTroubleshooting, "1032"}}) {
+  for (const auto& [c, page] :
+       std::map<C, QString>{{C::cmContents, "1009"}, {C::cmTroubleshooting, "1032"}}) {
     window.Action(c)->trigger();
     QTextBrowser* browser = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
