@@ -96,6 +96,13 @@ bool Class2Engine::SessionCommand(const std::string& part, bool& answered) {
     localId_ = id.substr(0, 20);
     return true;
   }
+  if (part == "+FIP" || part == "+FIP=0") {
+    // Class 2.0's reset: the program's session settings return to their initial values.
+    localId_.clear();
+    local_ = SessionParameters{};
+    pageStatusSetting_ = 0;
+    return true;
+  }
   if (OneOf(part, {"+FLID?", "+FLI?"})) {
     Line("\"" + localId_ + "\"");
     return true;
@@ -182,7 +189,7 @@ size_t Class2Engine::Data(const uint8_t* bytes, size_t length) {
     if (dle_) {
       dle_ = false;
       if (b == kDle) {
-        AppendStuffed(stuffed, v20_ ? b : Reversed(b));
+        AppendStuffed(stuffed, b);
         continue;
       }
       int postPage = -1;  // DLE ETX ends the page; Class 2.0 may name the post-page command
@@ -205,7 +212,7 @@ size_t Class2Engine::Data(const uint8_t* bytes, size_t length) {
       dle_ = true;
       continue;
     }
-    AppendStuffed(stuffed, v20_ ? b : Reversed(b));
+    AppendStuffed(stuffed, b);
   }
   corrupter_.Process(reinterpret_cast<uint8_t*>(stuffed.data()), stuffed.size());
   link_->SendData(stuffed);

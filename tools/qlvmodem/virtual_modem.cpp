@@ -8,6 +8,7 @@
 
 #include "tools/qlvmodem/dte_bytes.h"
 #include "tools/qlvmodem/exchange.h"
+#include "tools/qlvmodem/modem_identity.h"
 #include "tools/qlvmodem/spandsp_access.h"
 
 namespace ql::vmodem {
@@ -448,6 +449,12 @@ void VirtualModem::HandleCommandLine(const std::string& raw) {
   auto claims = [&](const std::string& cls) {
     return cls == "0" || std::find(options_.classes.begin(), options_.classes.end(), cls) != options_.classes.end();
   };
+  if (auto identity = IdentityAnswer(command)) {
+    echo();
+    PutResponse(t31_, identity->c_str());
+    PutResultCode(t31_, AT_RESPONSE_CODE_OK);
+    return;
+  }
   if (command == "AT+FCLASS=?") {
     echo();
     std::string list = "0";
