@@ -186,6 +186,49 @@ const char* ResponseName(uint8_t code) {
   }
 }
 
+namespace {
+// The page status of each post-page response, in +FPTS order.
+constexpr std::array<uint8_t, 5> kResponseOfStatus = {fcf::kMcf, fcf::kRtn, fcf::kRtp, fcf::kPin, fcf::kPip};
+}  // namespace
+
+bool IsPostPageResponse(uint8_t code) {
+  return std::find(kResponseOfStatus.begin(), kResponseOfStatus.end(), code & 0xFE) != kResponseOfStatus.end();
+}
+
+bool IsAccepted(uint8_t response) {
+  const uint8_t code = response & 0xFE;
+  return code == fcf::kMcf || code == fcf::kRtp || code == fcf::kPip;
+}
+
+int StatusOfResponse(uint8_t response) {
+  const auto at = std::find(kResponseOfStatus.begin(), kResponseOfStatus.end(), response & 0xFE);
+  return at == kResponseOfStatus.end() ? 2 : static_cast<int>(at - kResponseOfStatus.begin()) + 1;
+}
+
+uint8_t ResponseOfStatus(int status) { return kResponseOfStatus[static_cast<size_t>(std::clamp(status, 1, 5) - 1)]; }
+
+const char* HangupText(int code) {
+  switch (code) {
+    case hangup::kNormal: return "normal end";
+    case hangup::kAborted: return "ended by the program";
+    case hangup::kNoAnswer: return "no fax machine answered";
+    case hangup::kTransmitPhaseB: return "call dropped while negotiating";
+    case hangup::kNoDcsResponse: return "no answer to the parameters";
+    case hangup::kTrainingFailed: return "training failed at every rate";
+    case hangup::kDataUnderflow: return "the program stopped sending page data";
+    case hangup::kTransmitPhaseD: return "call dropped after a page";
+    case hangup::kNoMpsResponse: return "no answer to MPS";
+    case hangup::kNoEopResponse: return "no answer to EOP";
+    case hangup::kNoEomResponse: return "no answer to EOM";
+    case hangup::kReceivePhaseB: return "call dropped while waiting for the sender";
+    case hangup::kNoCommand: return "no command from the sender";
+    case hangup::kNoPage: return "no page came";
+    case hangup::kReceivePhaseC: return "carrier lost in the middle of a page";
+    case hangup::kReceivePhaseD: return "call dropped waiting for the post-page command";
+    default: return "call failed";
+  }
+}
+
 // The last character goes first; spaces fill the field after the first character, so
 // the ID reads right-aligned, as telephone numbers are.
 std::string IdFif(const std::string& ident) {

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "serial/dle/dle_codec.h"
 #include "tools/qlvmodem/dte_bytes.h"
 #include "tools/qlvmodem/exchange.h"
 #include "tools/qlvmodem/modem_identity.h"
@@ -54,8 +55,7 @@ void VirtualModem::CreateInterpreter() {
   SetResultCodeMode(t31_, 4);
   inbox_.clear();
   line_.clear();
-  dlePending_ = false;
-  frameDiscard_ = 0;
+  dataPairs_.Reset();
   held_ = false;
   offHook_ = false;
 }
@@ -133,6 +133,7 @@ void VirtualModem::SelectClass2(bool version20) {
   hooks.note = [this](const std::string& text) {
     if (exchange_ != nullptr) exchange_->Note(this, text);
   };
+  hooks.flow = [this](bool go) { SendFlowControl(go); };
   if (options_.trace)
     hooks.trace = [name = options_.name](const std::string& text) { std::fprintf(stderr, "%s %s\n", name.c_str(), text.c_str()); };
   class2_ = std::make_unique<Class2Engine>(version20, std::move(hooks));
@@ -372,36 +373,30 @@ size_t VirtualModem::Consume(const uint8_t* bytes, size_t length) {
     limit = std::min<size_t>(limit, static_cast<size_t>(std::max(0, kFrameByteLimit - PendingFrameBytes(t31_))));
   }
   // Bytes after DLE ETX belong to the next mode: stop there.
+  const ql::dle::Unstuffer before = dataPairs_;
   size_t n = 0;
   bool ended = false;
-  while (n < length && !ended) {
-    uint8_t b = bytes[n++];
-    if (dlePending_) {
-      dlePending_ = false;
-      ended = b == kEtx;
-    } else if (b == kDle) {
-      dlePending_ = true;
-    }
-  }
+  while (n < length && !ended)
+    ended = dataPairs_.Classify(bytes[n++]) == ql::dle::Unstuffer::Byte::kControl &&
+            dataPairs_.ControlByte() == ql::dle::kEtx;
   if (!stuffed && n > limit) {
     // A frame longer than any T.30 frame would overrun the modem: drop its body and
     // close it at the program's DLE ETX.
     if (ended) {
-      const char close[2] = {static_cast<char>(kDle), static_cast<char>(kEtx)};
-      ToInterpreter(close, 2);
+      const std::string close = ql::dle::EndPair();
+      ToInterpreter(close.data(), close.size());
     }
     return n;
   }
   if (n > limit) {
     // Not all of it fits: take what fits, never splitting a DLE pair.
-    n = limit;
-    dlePending_ = false;
-    for (size_t i = 0; i < n; ++i) {
-      if (dlePending_)
-        dlePending_ = false;
-      else if (bytes[i] == kDle)
-        dlePending_ = true;
-    }
+    dataPairs_ = before;
+    size_t whole = 0;
+    for (size_t i = 0; i < limit; ++i)
+      if (dataPairs_.Classify(bytes[i]) != ql::dle::Unstuffer::Byte::kEscape) whole = i + 1;
+    dataPairs_ = before;
+    for (size_t i = 0; i < whole; ++i) dataPairs_.Classify(bytes[i]);
+    n = whole;
     if (n == 0) return 0;
   }
   if (stuffed && pageCorrupter_.Armed()) {

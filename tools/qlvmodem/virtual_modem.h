@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "serial/dle/dle_codec.h"
 #include "tools/qlvmodem/call_log.h"
 #include "tools/qlvmodem/class2_engine.h"
 #include "tools/qlvmodem/endpoint.h"
@@ -94,8 +95,7 @@ class VirtualModem : public Endpoint {
   bool suppress_ = false;      // output of an event whose result this class replaces
   std::string inbox_;          // read from the program, not yet taken by the modem
   std::string line_;           // command line being assembled
-  bool dlePending_ = false;    // data mode: the last byte was DLE
-  int frameDiscard_ = 0;       // an overlong HDLC frame is being dropped
+  ql::dle::Unstuffer dataPairs_;  // data mode: where the program's DLE pairs are
   Clock::time_point lastInput_{};
   Clock::time_point lineStarted_{};
 
