@@ -38,6 +38,7 @@ class Class2Engine : private Class2Session::Events {
 
   // Bytes from the program while a page is being sent or received.
   bool WantsData() const;
+  bool SendingPage() const { return session_.SendingPage(); }
   // Takes what it can of `bytes` and returns how many it took (0: full for now).
   size_t Data(const uint8_t* bytes, size_t length);
 
@@ -47,7 +48,9 @@ class Class2Engine : private Class2Session::Events {
   void SpoilFirstPage(bool spoil) { session_.SpoilFirstPage(spoil); }
   void Connected(bool asCaller);
   // The far end cleared the call or the line dropped.
-  void Cleared() { session_.Cleared(); }
+  void Cleared(bool byProgram = false) { session_.Cleared(byProgram); }
+  // The program dropped DTR or closed the port.
+  void ProgramLeft() { session_.ProgramLeft(); }
   bool InCall() const { return session_.InCall(); }
   void Transmit(int16_t* samples, int count);
   void Receive(int16_t* samples, int count);

@@ -74,7 +74,7 @@ void Class2Session::Connected(bool asCaller, const std::string& localId, const S
   Pump();
 }
 
-void Class2Session::Cleared() {
+void Class2Session::Cleared(bool byProgram) {
   if (link_ == nullptr) return;
   if (state_ == State::kClosing) {
     OnHook();
@@ -83,9 +83,17 @@ void Class2Session::Cleared() {
   }
   const int code = dcnSeen_ || state_ == State::kAwaitDcn ? hangup::kNormal : PhaseHangupCode();
   events_.SessionEnded(code);
-  if (note_) note_("call cleared by the far end, hang-up code " + std::to_string(code) + " (" + HangupText(code) + ")");
+  if (note_) note_(std::string("call cleared by ") + (byProgram ? "the program" : "the far end") + ", hang-up code " + std::to_string(code) + " (" + HangupText(code) + ")");
   OnHook();
   events_.OnHook(code == hangup::kNormal, false);
+}
+
+void Class2Session::ProgramLeft() {
+  if (link_ == nullptr) return;
+  if (note_ && state_ != State::kClosing)
+    note_("session ended after " + std::to_string(pagesAccepted_) + " page(s) " + (caller_ ? "sent" : "received") +
+          ": the program dropped the line");
+  OnHook();
 }
 
 // The hang-up code of a call that broke off in the current phase.
@@ -117,7 +125,7 @@ void Class2Session::OnHook() {
 
 // A page's verdict, sent or received; pages are counted as the document counts them.
 void Class2Session::NoteVerdict(const std::string& what, uint8_t response) {
-  if (note_) note_(what + ResponseName(response) + " at " + std::to_string(BitsPerSecond(session_.br)) + " bit/s");
+  if (note_) note_(what + FrameName(response) + " at " + std::to_string(BitsPerSecond(session_.br)) + " bit/s");
   if (IsAccepted(response)) ++pagesAccepted_;
 }
 
@@ -248,6 +256,7 @@ void Class2Session::Send(State state, std::vector<std::string> frames) {
 
 void Class2Session::SendNextFrame() {
   if (sendQueue_.empty()) return;
+  if (trace_) trace_("send frame " + DescribeFrame(sendQueue_.front()));
   link_->SendFrame(sendQueue_.front());
   sendQueue_.erase(sendQueue_.begin());
 }
@@ -294,7 +303,7 @@ void Class2Session::Spoil(std::string& data, bool ended) {
 void Class2Session::TraceEvent(const Class1Link::Event& event) {
   using Kind = Class1Link::Event::Kind;
   std::string shown = event.kind == Kind::kLine ? event.text : std::to_string(event.text.size()) + " bytes";
-  if (event.kind == Kind::kFrame) shown = "frame " + std::to_string(FrameFcf(event.text)) + (event.good ? "" : " (bad)");
+  if (event.kind == Kind::kFrame) shown = "frame " + DescribeFrame(event.text) + (event.good ? "" : " (bad)");
   if (event.kind == Kind::kDataEnd) shown = "end of data";
   char time[32];
   std::snprintf(time, sizeof time, "%.2f", static_cast<double>(link_->Now()) / kSamplesPerSecond);

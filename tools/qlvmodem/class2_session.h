@@ -63,8 +63,10 @@ class Class2Session {
 
   // What the program set for the call: its ID and capabilities (+FLID, +FDIS/+FDCC).
   void Connected(bool asCaller, const std::string& localId, const SessionParameters& local);
-  // The far end cleared the call or the line dropped.
-  void Cleared();
+  // The far end cleared the call or the line dropped (or the program hung up: ATH, DTR).
+  void Cleared(bool byProgram = false);
+  // The program dropped DTR or closed the port: the session ends without a word to it.
+  void ProgramLeft();
   bool InCall() const { return link_ != nullptr; }
   bool Caller() const { return caller_; }
 

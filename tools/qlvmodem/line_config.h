@@ -21,6 +21,7 @@ struct LineConfig {
   std::filesystem::path logPath;          // the call log
   bool controlSocket = true;
   bool trace = false;                     // T.30 traces on standard error
+  std::filesystem::path traceDir;         // a trace file per modem call (empty: none)
 };
 
 // Parses the arguments (without the program name). The folder defaults to `defaultDir`;

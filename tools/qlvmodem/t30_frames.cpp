@@ -1,6 +1,7 @@
 #include "tools/qlvmodem/t30_frames.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <array>
 #include <sstream>
 #include <vector>
@@ -175,15 +176,37 @@ std::optional<SessionParameters> ParseDcs(const std::string& frame) {
   return p;
 }
 
-const char* ResponseName(uint8_t code) {
+const char* FrameName(uint8_t code) {
   switch (code & 0xFE) {
+    case fcf::kDis: return "DIS";
+    case fcf::kCsi: return "CSI";
+    case fcf::kNsf: return "NSF";
+    case fcf::kDcs: return "DCS";
+    case fcf::kTsi: return "TSI";
+    case fcf::kCfr: return "CFR";
+    case fcf::kFtt: return "FTT";
+    case fcf::kMps: return "MPS";
+    case fcf::kEom: return "EOM";
+    case fcf::kEop: return "EOP";
     case fcf::kMcf: return "MCF";
     case fcf::kRtp: return "RTP";
     case fcf::kRtn: return "RTN";
     case fcf::kPip: return "PIP";
     case fcf::kPin: return "PIN";
+    case fcf::kDcn: return "DCN";
+    case fcf::kCrp: return "CRP";
     default: return "?";
   }
+}
+
+std::string DescribeFrame(const std::string& frame) {
+  std::string text = frame.size() >= 3 ? FrameName(static_cast<uint8_t>(frame[2])) : "short frame";
+  char hex[4];
+  for (size_t i = 0; i < frame.size(); ++i) {
+    std::snprintf(hex, sizeof hex, "%s%02X", i == 0 ? " " : " ", static_cast<uint8_t>(frame[i]));
+    text += hex;
+  }
+  return text;
 }
 
 namespace {

@@ -54,8 +54,10 @@ std::string DcsFif(const SessionParameters& p);
 std::optional<SessionParameters> ParseDis(const std::string& frame);
 std::optional<SessionParameters> ParseDcs(const std::string& frame);
 
-// "MCF", "RTN" ... for a post-page response.
-const char* ResponseName(uint8_t fcf);
+// "DIS", "MCF", "RTN" ... for a frame control field (the X bit ignored).
+const char* FrameName(uint8_t fcf);
+// A frame (FF 03|13 FCF FIF) as its name and its bytes in hex, "DIS FF 13 80 00 EE F8".
+std::string DescribeFrame(const std::string& frame);
 // Post-page responses and the page status (+FPTS/+FPS) that stands for each:
 // 1 MCF (good), 2 RTN (bad, retrain), 3 RTP (good, retrain), 4 PIN, 5 PIP.
 bool IsPostPageResponse(uint8_t fcf);

@@ -42,7 +42,7 @@ std::string NormalisedCommand(const std::string& raw) {
 }  // namespace
 
 VirtualModem::VirtualModem(ModemOptions options)
-    : Endpoint(options.number), options_(std::move(options)), pty_(options_.link) {
+    : Endpoint(options.number), options_(std::move(options)), pty_(options_.link), trace_(options_.traceDir, options_.name) {
   CreateInterpreter();
 }
 
@@ -82,6 +82,7 @@ FastCarrier VirtualModem::FastTransmission() const {
 void VirtualModem::SetRole(Role role) {
   role_ = role;
   if (role == Role::kIdle) {
+    trace_.CallEnded();
     // The faults of a call last until it ends.
     silent_ = false;
     garbage_ = false;
@@ -105,6 +106,7 @@ void VirtualModem::BeginCall(const std::vector<Fault>& faults) {
 }
 
 void VirtualModem::IncomingCall(const std::string& callerNumber) {
+  trace_.CallStarted("incoming call from " + (callerNumber.empty() ? std::string("an unknown number") : callerNumber));
   BeginIncomingCall(t31_, callerNumber);
   SetRole(Role::kRinging);
 }
@@ -134,8 +136,12 @@ void VirtualModem::SelectClass2(bool version20) {
     if (exchange_ != nullptr) exchange_->Note(this, text);
   };
   hooks.flow = [this](bool go) { SendFlowControl(go); };
-  if (options_.trace)
-    hooks.trace = [name = options_.name](const std::string& text) { std::fprintf(stderr, "%s %s\n", name.c_str(), text.c_str()); };
+  if (options_.trace || trace_.On()) {
+    hooks.trace = [this](const std::string& text) {
+      if (options_.trace) std::fprintf(stderr, "%s %s\n", options_.name.c_str(), text.c_str());
+      trace_.Note(text);
+    };
+  }
   class2_ = std::make_unique<Class2Engine>(version20, std::move(hooks));
 }
 
@@ -214,6 +220,7 @@ int VirtualModem::Control(int op, const char* argument) {
   switch (op) {
     case AT_MODEM_CONTROL_CALL:
       if (exchange_ == nullptr || role_ != Role::kIdle) return -1;
+      trace_.CallStarted(std::string("dialling ") + (argument != nullptr ? argument : ""));
       SetRole(Role::kDialling);
       exchange_->Dial(this, argument != nullptr ? argument : "");
       return 0;
@@ -227,7 +234,7 @@ int VirtualModem::Control(int op, const char* argument) {
       offHook_ = false;
       if (class2Call_) {
         class2Call_ = false;
-        class2_->Cleared();
+        class2_->Cleared(true);
       }
       if (role_ == Role::kRinging) return 0;  // on hook already: the line rings on
       if (role_ != Role::kIdle && exchange_ != nullptr) exchange_->HangUp(this);
@@ -250,6 +257,7 @@ void VirtualModem::SendFlowControl(bool go) {
   // once the pty's buffer is full; a program that asked for XON/XOFF is told as well.
   if (!pty_.ProgramUsesSoftwareFlow()) return;
   uint8_t byte = go ? kXon : kXoff;
+  trace_.ToProgram(&byte, 1);
   pty_.Write(&byte, 1);
 }
 
@@ -267,6 +275,7 @@ void VirtualModem::Emit(const uint8_t* bytes, size_t length) {
     std::uniform_int_distribution<int> noise(0x21, 0xFE);
     for (char& c : out) c = static_cast<char>(noise(random_));
   }
+  trace_.ToProgram(reinterpret_cast<const uint8_t*>(out.data()), out.size());
   if (delay_.count() > 0) {
     delayed_.emplace_back(Clock::now() + delay_, std::move(out));
     return;
@@ -302,6 +311,7 @@ void VirtualModem::CheckProgram() {
     // The program closed the port: like a DTR drop with a full reset, the next
     // program finds a modem in its power-on state.
     if (role_ != Role::kIdle && exchange_ != nullptr) exchange_->HangUp(this);
+    if (class2Call_) class2_->ProgramLeft();
     SetRole(Role::kIdle);
     delayed_.clear();
     class2_.reset();
@@ -319,7 +329,7 @@ void VirtualModem::CheckProgram() {
       QuietEvent(AT_CALL_EVENT_HANGUP);
       if (class2Call_) {
         class2Call_ = false;
-        class2_->Cleared();
+        class2_->Cleared(true);
       }
       SetRole(Role::kIdle);
     }
@@ -352,7 +362,12 @@ void VirtualModem::FeedProgram() {
 // Hands the front of `bytes` to the modem in the way its current mode needs and
 // returns how many were taken (0 when it is full).
 size_t VirtualModem::Consume(const uint8_t* bytes, size_t length) {
-  if (class2_ != nullptr && class2_->WantsData()) return class2_->Data(bytes, length);
+  if (class2_ != nullptr && class2_->WantsData()) {
+    const bool page = class2_->SendingPage();
+    const size_t taken = class2_->Data(bytes, length);
+    if (page) trace_.FromProgram(bytes, taken, false);
+    return taken;
+  }
   switch (ModemDteMode(t31_)) {
     case DteMode::kOnHookCommand:
     case DteMode::kOffHookCommand: return TakeCommandBytes(bytes, length);
@@ -399,6 +414,7 @@ size_t VirtualModem::Consume(const uint8_t* bytes, size_t length) {
     n = whole;
     if (n == 0) return 0;
   }
+  trace_.FromProgram(bytes, n, !stuffed);
   if (stuffed && pageCorrupter_.Armed()) {
     std::string spoilt(reinterpret_cast<const char*>(bytes), n);
     pageCorrupter_.Process(reinterpret_cast<uint8_t*>(spoilt.data()), spoilt.size());
@@ -437,6 +453,7 @@ void VirtualModem::DropCommandEscape() {
 }
 
 void VirtualModem::HandleCommandLine(const std::string& raw) {
+  trace_.Command(raw);
   std::string command = NormalisedCommand(raw);
   auto echo = [&] {
     if (EchoOn(t31_)) Emit(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
@@ -505,10 +522,12 @@ void VirtualModem::ToInterpreter(const char* bytes, size_t length) {
 void VirtualModem::Transmit(int16_t* samples, int count) {
   if (class2_ != nullptr && class2_->InCall()) {
     class2_->Transmit(samples, count);
+    trace_.Carrier(FastTransmission().bitRate);
     return;
   }
   int made = t31_tx(t31_, samples, count);
   std::fill(samples + std::max(made, 0), samples + count, int16_t{0});
+  trace_.Carrier(FastTransmission().bitRate);
 }
 
 void VirtualModem::Receive(int16_t* samples, int count) {

@@ -218,6 +218,33 @@ TEST_F(Class2, ProgramEndsTheSessionWithFks) {
   ASSERT_TRUE(dte_.Ok("AT+FKS", 10));
 }
 
+// A program that gives up after its only page was rejected and drops the line: the far
+// machine had seen the last post-page command, but kept no page, so neither its record
+// nor the call log may call the call OK.
+TEST_F(Class2, CallWithoutAKeptPageIsNeverOk) {
+  ASSERT_EQ(line_.Control("fault 100 rtn"), "OK\n");
+  ASSERT_TRUE(dte_.Ok("ATE0"));
+  ASSERT_TRUE(dte_.Ok("AT+FCLASS=2"));
+  dte_.Command("ATD200");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 20)) << dte_.Last();
+  dte_.Command("AT+FDT");
+  ASSERT_TRUE(dte_.Expect("CONNECT\r\n", 15)) << dte_.Last();
+  dte_.Send(PageData('\x03'));
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
+  dte_.Command("AT+FET=2");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FPTS:2"), std::string::npos) << dte_.Last();
+  dte_.Close();  // DTR drops: the line is cleared without a word to the far machine
+  std::string got = Received();
+  EXPECT_EQ(RecordField(got, "pages"), "0") << got;
+  EXPECT_NE(RecordField(got, "result"), "0") << got;
+  EXPECT_NE(RecordField(got, "result_text"), "OK") << got;
+  const std::string log = ql::testing::ReadFile(dir_ / "calls.log");
+  EXPECT_NE(log.find("received 0 page(s)"), std::string::npos) << log;
+  EXPECT_EQ(log.find("result 0 (OK)"), std::string::npos) << log;
+  EXPECT_NE(log.find("session ended after 0 page(s) sent"), std::string::npos) << log;
+}
+
 TEST_F(Class2, RejectedPageIsSentAgainInClass20) {
   std::string page = PageData('.');
   ASSERT_EQ(line_.Control("fault 100 rtn"), "OK\n");

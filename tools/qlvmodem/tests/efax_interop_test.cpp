@@ -127,6 +127,8 @@ struct Direction {
   int pages;           // pages sent (the program sends), or 0 (the program receives)
 };
 
+void PrintTo(const Direction& d, std::ostream* out) { *out << "efax " << d.option << ", " << d.pages << " page(s)"; }
+
 std::string Name(const ::testing::TestParamInfo<Direction>& info) {
   const std::string cls = std::string(info.param.option) == "-o1" ? "Class1"
                           : std::string(info.param.option) == "-o2" ? "Class2"
@@ -138,8 +140,22 @@ std::string Name(const ::testing::TestParamInfo<Direction>& info) {
 class Efax : public ::testing::TestWithParam<Direction> {
  protected:
   ql::testing::TempDir dir_;
-  RunningLine line_{{"--modem", "ttyFAX0=100:1+2+2.0", "--remote", "200:FAR MACHINE", "--ring-period", "2"},
+  RunningLine line_{{"--modem", "ttyFAX0=100:1+2+2.0", "--remote", "200:FAR MACHINE", "--ring-period", "2",
+                     "--trace-dir", (dir_ / "traces").string()},
                     dir_.path()};
+
+  // The modem's trace of the one call.
+  std::string Trace() const {
+    std::string all;
+    std::error_code ec;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_ / "traces", ec)) {
+      all += ql::testing::ReadFile(entry.path());
+      ++files;
+    }
+    EXPECT_EQ(files, 1);
+    return all;
+  }
 
   std::filesystem::path Device() const { return dir_ / "ttyFAX0"; }
 
@@ -186,6 +202,13 @@ TEST_P(Efax, PagesArriveIntact) {
     EXPECT_EQ(RecordField(record, "pages"), std::to_string(d.pages)) << record;
     EXPECT_EQ(RecordField(record, "remote_id"), "EFAX SENDER") << record;
     ExpectSamePages(PageRows(RecordField(record, "tiff")), sent, kHeaderRows);
+    // The dense page is more than the modem holds: a Class 2 modem paces the program
+    // with XOFF and XON, as hardware does.
+    const std::string trace = Trace();
+    EXPECT_NE(trace.find("command  ATD200"), std::string::npos) << trace;
+    if (std::string(d.option) == "-o2" && d.pages == 1) {
+      EXPECT_NE(trace.find("flow     XOFF"), std::string::npos) << trace;
+    }
     return;
   }
 
@@ -212,6 +235,7 @@ TEST_P(Efax, PagesArriveIntact) {
     kept.push_back(rows.front());
   }
   ExpectSamePages(kept, sent, 0);
+  EXPECT_NE(Trace().find("incoming call from 901"), std::string::npos);
   ASSERT_TRUE(line_.WaitFor("received 901", "OK 1 sessions", 10));
   const std::string record = line_.Control("received 901");
   EXPECT_EQ(RecordField(record, "result"), "0") << record;
