@@ -3,8 +3,9 @@
 // a Class 1 layer of its own (Class1Link), so the far machine hears an ordinary fax call.
 // It knows nothing of AT commands or DLE: the program's side (Class2Engine) asks it to
 // act (a page to send, the answer to a received page, the end) and hears what happens
-// through Events. Every event from the Class 1 layer goes through Step and every
-// time-out through OnTimeout; each has one case per state, and they alone change it.
+// through Events. The state changes only in Step (each event of the Class 1 layer, with
+// ExchangeReceived and FramesSent for a complete exchange of frames), OnTimeout and the
+// requests of the program; each is one switch over the states.
 
 #include <cstdint>
 #include <functional>
