@@ -276,7 +276,8 @@ void Class2Session::SendPostPage() {
 // The sender did not hear this modem's answer to its page: it is said again.
 void Class2Session::RepeatResponse() { Send(State::kSendPostPageResponse, {MakeFrame(responseSent_, {}, true)}); }
 
-void Class2Session::Receive(State state, int modulation) {
+// Listens for the training check or a page at a modulation.
+void Class2Session::ReceiveData(State state, int modulation) {
   link_->Command("AT+FRM=" + std::to_string(modulation));
   Enter(state, kT2);
 }
@@ -521,7 +522,7 @@ void Class2Session::ExchangeReceived() {
         }
         events_.ParametersChosen(session_);
         trainingBytes_ = trainingNonZero_ = 0;
-        Receive(State::kReceiveTraining, modulation_.trainingCode);
+        ReceiveData(State::kReceiveTraining, modulation_.trainingCode);
       } else if (IsPostPage(lastFcf_) && responseSent_ != 0) {
         RepeatResponse();
       } else {
@@ -573,14 +574,14 @@ void Class2Session::FramesSent() {
         Listen(State::kAwaitDcs, kT4);
         return;
       }
-      Receive(State::kAwaitPage, modulation_.pageCode);  // CFR: the page follows
+      ReceiveData(State::kAwaitPage, modulation_.pageCode);  // CFR: the page follows
       events_.ReadyToReceive();
       return;
     case State::kSendPostPageResponse:
       if (responseSent_ == fcf::kRtn || responseSent_ == fcf::kPin) {
         Listen(State::kAwaitDcs, kT4);  // the sender trains again before the page
       } else if (postPage_ == fcf::kMps) {
-        Receive(State::kAwaitPage, modulation_.pageCode);
+        ReceiveData(State::kAwaitPage, modulation_.pageCode);
       } else if (postPage_ == fcf::kEom) {
         senderIdGiven_ = false;
         Send(State::kSendDis, disFrames_);

@@ -134,8 +134,7 @@ class Class2Session {
   void SendDcs();
   void SendPostPage();
   void RepeatResponse();
-  void Receive(State state, int modulation);
-  void StartPageReceiver();
+  void ReceiveData(State state, int modulation);
   void ReportFaxConnection();
   void PostPageResponse(uint8_t response);
   void TrainingVerdict();

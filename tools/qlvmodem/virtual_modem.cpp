@@ -81,6 +81,8 @@ FastCarrier VirtualModem::FastTransmission() const {
 
 void VirtualModem::SetRole(Role role) {
   role_ = role;
+  // The caller's number was shown with the rings; past them it is not needed.
+  if (role == Role::kConnected || role == Role::kIdle) ForgetCallInfo(t31_);
   if (role == Role::kIdle) {
     trace_.CallEnded();
     // The faults of a call last until it ends.
