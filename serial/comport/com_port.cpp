@@ -1,7 +1,6 @@
 #include "serial/comport/com_port.h"
 
 #include <array>
-#include <cctype>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -9,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/message_pump.h"
 #include "platform/message_windows/message_window.h"
+#include "platform/text.h"
 #include "serial/comport/port_device_resolver.h"
 #include "serial/dispatcher/dispatcher.h"
 #include "serial/errors/error_codes.h"
@@ -443,7 +443,7 @@ bool TCustomComPort::AwaitString(const std::string& text, int32_t ticks, bool ig
   NotifyHold hold(port, previous);
   EventTimer timer;
   ArmTimer(timer, ticks);
-  auto fold = [ignoreCase](char c) { return ignoreCase ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c; };
+  auto fold = [ignoreCase](char c) { return ignoreCase ? AsciiUpper(c) : c; };
   std::size_t matched = 0;
   for (;;) {
     if (Check(CharReady(port)) > 0) {
