@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/main_window/main_screen.h"
+#include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
 #include "platform/message_windows/qt_message_pump.h"
 #include "platform/single_instance/single_instance.h"
@@ -15,6 +16,7 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   const std::filesystem::path folder = ql::InitDataFolder(args);
+  ql::InstallSettingsPortResolver();
   bool minimized = false;
   for (const std::string& arg : args) minimized = minimized || arg == "--minimized";
   QApplication app(argc, argv);
