@@ -14,17 +14,15 @@ namespace {
 
 constexpr int kWindowSendTimeoutMs = 1000;
 
-void Deliver(const THandlerNode& node, int port, uint32_t msg, uint16_t wParam, intptr_t lParam) {
-  if (node.kind == kWindowHandler) {
-    // A window that does not answer in time is skipped for this event.
-    SendMessageTimeout(node.window, msg, wParam, lParam, kWindowSendTimeoutMs);
-    return;
-  }
+// Returns false when a window did not answer in time (it is skipped for this event).
+bool Deliver(const THandlerNode& node, int port, uint32_t msg, uint16_t wParam, intptr_t lParam) {
+  if (node.kind == kWindowHandler) return SendMessageTimeout(node.window, msg, wParam, lParam, kWindowSendTimeoutMs);
   try {
     node.proc(0, msg | (static_cast<uint32_t>(port) << 16), wParam, lParam);
   } catch (...) {
     // A handler's failure never reaches the dispatch thread.
   }
+  return true;
 }
 
 }  // namespace
@@ -35,6 +33,12 @@ bool NotifyHandlers(TPortRecord& p, uint32_t msg, uint16_t wParam, uint16_t lPar
   {
     std::lock_guard lock(p.lock);
     if (p.terminate || p.closePending) return false;
+    if (avail && p.suspended) {
+      // Suspended between the check and now: the bytes stay for the reader that holds
+      // notifications, and are announced once it lets them go.
+      p.rxNotifiedTotal = TPortRecord::kAnnounceAgain;
+      return false;
+    }
     p.notifying = true;
     p.walking = true;
     if (avail) p.peekMode = true;
@@ -44,13 +48,14 @@ bool NotifyHandlers(TPortRecord& p, uint32_t msg, uint16_t wParam, uint16_t lPar
   }
   const intptr_t lParam = static_cast<intptr_t>((static_cast<uint32_t>(p.handle) << 16) | lParamLow);
   bool result = true;
+  bool missed = false;  // a window did not answer
   for (; node != nullptr; node = node->next) {
     if (node->detached) continue;
     {
       std::lock_guard lock(p.lock);
       p.peekCount = 0;
     }
-    Deliver(*node, p.handle, msg, wParam, lParam);
+    if (!Deliver(*node, p.handle, msg, wParam, lParam)) missed = true;
     std::lock_guard lock(p.lock);
     p.largestPeek = std::max(p.largestPeek, p.peekCount);
     if (p.closePending) {
@@ -66,6 +71,9 @@ bool NotifyHandlers(TPortRecord& p, uint32_t msg, uint16_t wParam, uint16_t lPar
     p.rxRead = (p.rxRead + p.largestPeek) % kReceiveBufferSize;
     if (p.largestPeek != 0) p.rxFull = false;
     if (avail && p.largestPeek != wParam) result = false;
+    // A window that missed the event may be the one waiting for these bytes: they are
+    // announced again rather than only when more data comes.
+    if (avail && missed && p.RxHeld() > 0) p.rxNotifiedTotal = TPortRecord::kAnnounceAgain;
   }
   p.peekMode = false;
   p.notifying = false;

@@ -134,8 +134,8 @@ int ProtocolActive(int port) {
 
 int SuspendNotify(int port, bool on) {
   return UnderLock(port, [&](TPortRecord& p) {
-    const bool previous = p.notifying;
-    p.notifying = on;
+    const bool previous = p.suspended;
+    p.suspended = on;
     return previous ? 1 : 0;
   });
 }

@@ -76,10 +76,17 @@ struct TPortRecord final : DeviceOutput {
   bool rxOverflow = false;
   uint64_t rxTotal = 0;          // bytes ever received
   uint64_t rxNotifiedTotal = 0;  // rxTotal at the last data-available notification
+  // rxNotifiedTotal when the bytes held are to be announced again at the next check: a
+  // window missed their notification, or it was held back while notifications were
+  // suspended.
+  static constexpr uint64_t kAnnounceAgain = ~uint64_t{0};
 
   // Notification state.
-  bool notifying = false;
-  bool walking = false;  // a handler walk is under way (notifying may also be set by SuspendNotify)
+  bool notifying = false;  // a notification is under way
+  bool walking = false;
+  // SuspendNotify holds notifications. Kept apart from notifying: a walk that ends must
+  // not lift a suspension asked for while it ran.
+  bool suspended = false;
   bool closePending = false;
   bool blockWritten = false;
   bool peekMode = false;

@@ -91,9 +91,10 @@ void ReadReceivedData(TPortRecord& p) {
   p.rxBacklog = waiting > got;
 }
 
+// A notification is under way or held: no check starts another.
 bool Notifying(TPortRecord& p) {
   std::lock_guard lock(p.lock);
-  return p.notifying;
+  return p.notifying || p.suspended;
 }
 
 bool ClosePending(TPortRecord& p) {
@@ -254,13 +255,17 @@ void DispatchThread(PortPtr port) {
       bool idle = false;
       {
         std::lock_guard lock(p.lock);
-        idle = !p.closePending && !p.notifying;
+        idle = !p.closePending && !p.notifying && !p.suspended;
       }
       if (idle) {
         while (!ClosePending(p)) {
           bool raised = CheckStatusTriggers(p);
           if (ClosePending(p)) break;
           raised = CheckTimerTriggers(p) || raised;
+          if (ClosePending(p)) break;
+          // Data that came while notifications were held, or whose notification a
+          // window missed, is announced now rather than with the next arrival.
+          raised = CheckAvailTrigger(p) || raised;
           if (!raised) break;
         }
       }

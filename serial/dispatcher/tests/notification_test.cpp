@@ -1,6 +1,8 @@
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -322,6 +324,7 @@ TEST_F(WindowHandlerTest, AWindowThatDoesNotAnswerIsSkippedAfterOneSecond) {
     ran = true;
     return 0;
   });
+  SetAction([this](char, uint32_t, uintptr_t w) { return Read(int(w)); });  // nothing left to announce again
   ASSERT_EQ(AttachHandler(port, 0, Handler<'P'>, true), 0);
   ASSERT_EQ(AttachHandler(port, window, nullptr, true), 0);  // notified first
   const int32_t start = MillisecondClock();
@@ -333,6 +336,79 @@ TEST_F(WindowHandlerTest, AWindowThatDoesNotAnswerIsSkippedAfterOneSecond) {
   DispatchPendingMessages();
   EXPECT_FALSE(ran);  // the late message was dropped, not run out of turn
   DestroyMessageWindow(window);
+}
+
+// A window that reads what it is told, on the test's thread; counts its messages.
+struct ReadingWindow {
+  explicit ReadingWindow(int port) {
+    window = CreateMessageWindow("test", [this, port](uint32_t, uintptr_t w, intptr_t) -> intptr_t {
+      ++messages;
+      for (uintptr_t i = 0; i < w; ++i) {
+        const int c = ReadChar(port);
+        if (c >= 0) read += static_cast<char>(c);
+      }
+      return 0;
+    });
+  }
+  ~ReadingWindow() { DestroyMessageWindow(window); }
+  // Runs the messages that come within timeoutMs; true when one came.
+  bool Pump(int timeoutMs) {
+    const int before = messages;
+    if (WaitForMessages(timeoutMs)) DispatchPendingMessages();
+    return messages != before;
+  }
+  MessageWindow window = 0;
+  int messages = 0;
+  std::string read;
+};
+
+// A reader that holds notifications while a walk is under way (the walk waits for its
+// window) keeps them held after the walk: the bytes that come next are its own, and no
+// handler takes them first.
+TEST_F(WindowHandlerTest, ASuspensionAskedForDuringAWalkOutlastsTheWalk) {
+  Open();
+  ASSERT_EQ(SetAvailThreshold(port, 1), 0);
+  ReadingWindow w(port);
+  ASSERT_EQ(AttachHandler(port, w.window, nullptr, true), 0);
+  pty.Send("RING");
+  ASSERT_TRUE(WaitForMessages(3000));  // the walk waits for this thread now
+  EXPECT_EQ(SuspendNotify(port, true), 0);  // the walk is no suspension of ours
+  DispatchPendingMessages();
+  EXPECT_EQ(w.read, "RING");
+  ASSERT_TRUE(WaitHeld(0));  // the walk has ended
+  pty.Send("OK\r\n");
+  ASSERT_TRUE(WaitHeld(4));
+  EXPECT_FALSE(w.Pump(300));  // held: nobody is told
+  EXPECT_EQ(ReadAll(), "OK\r\n");
+  EXPECT_EQ(SuspendNotify(port, false), 1);
+  pty.Send("x");
+  ASSERT_TRUE(w.Pump(3000));
+  EXPECT_EQ(w.read, "RINGx");
+}
+
+// Bytes that wait in the buffer are announced without more data coming: those that came
+// while notifications were held, and those whose notification the window missed.
+TEST_F(WindowHandlerTest, WaitingBytesAreAnnouncedAfterASuspensionAndAfterAMissedMessage) {
+  Open();
+  ASSERT_EQ(SetAvailThreshold(port, 1), 0);
+  ReadingWindow w(port);
+  ASSERT_EQ(AttachHandler(port, w.window, nullptr, true), 0);
+  ASSERT_EQ(SuspendNotify(port, true), 0);
+  pty.Send("OK\r\n");
+  ASSERT_TRUE(WaitHeld(4));
+  EXPECT_EQ(ReadChar(port), 'O');
+  EXPECT_EQ(SuspendNotify(port, false), 1);
+  ASSERT_TRUE(w.Pump(3000));
+  EXPECT_EQ(w.read, "K\r\n");
+
+  pty.Send("RING");
+  ASSERT_TRUE(WaitHeld(4));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1300));  // busy past the message's time-out
+  ASSERT_TRUE(WaitUntil([&] {
+    w.Pump(100);
+    return w.read == "K\r\nRING";
+  }, 4000));
+  EXPECT_EQ(w.messages, 2);  // the missed message never ran late: only the new one did
 }
 
 }  // namespace
