@@ -107,7 +107,8 @@ class ScriptedSend : public ::testing::Test {
 };
 
 TEST_F(ScriptedSend, Class2PageRejectedTwiceIsSentThreeTimesFromItsStart) {
-  Class2Script script{false, {2, 2, 1}};
+  Class2Script script;
+  script.statuses = {2, 2, 1};
   Start(script);
   Fax(fcClass2, WriteLetter(dir.path(), "one", {1, 3, false, false}));
   const RunResult r = call->Run(60);
@@ -122,7 +123,8 @@ TEST_F(ScriptedSend, Class2PageRejectedTwiceIsSentThreeTimesFromItsStart) {
 }
 
 TEST_F(ScriptedSend, Class2ThirdRejectionEndsTheFaxWithFks) {
-  Class2Script script{false, {2, 2, 2}};
+  Class2Script script;
+  script.statuses = {2, 2, 2};
   Start(script);
   Fax(fcClass2, WriteLetter(dir.path(), "one", {1, 3, false, false}));
   const RunResult r = call->Run(60);
@@ -134,7 +136,9 @@ TEST_F(ScriptedSend, Class2ThirdRejectionEndsTheFaxWithFks) {
 }
 
 TEST_F(ScriptedSend, Class20EndsPagesWithCommaAndTheLastWithAStop) {
-  Class2Script script{true, {1, 2, 1, 1}};
+  Class2Script script;
+  script.v20 = true;
+  script.statuses = {1, 2, 1, 1};
   Start(script);
   Fax(fcClass2_0, WriteLetter(dir.path(), "three", {3, 3, false, false}));
   const RunResult r = call->Run(60);

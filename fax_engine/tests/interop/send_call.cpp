@@ -3,8 +3,8 @@
 #include <chrono>
 #include <memory>
 
-#include "app/settings/settings.h"
 #include "platform/message_windows/message_window.h"
+#include "serial/comport/port_device_resolver.h"
 #include "serial/dispatcher/dispatcher.h"
 #include "tests/support/temp_dir.h"
 
@@ -12,7 +12,7 @@ namespace ql::testing {
 
 SendCall::SendCall(const std::filesystem::path& device, const std::filesystem::path& history) : history_(history) {
   InstallHeadlessMessagePump();
-  Settings().PortDevices[0] = device.string();
+  SetPortDeviceResolver([device](int n) { return n == 1 ? device.string() : std::string(); });
   port.SetComNumber(1);
   port.SetAutoOpen(false);
   fax.SetComPort(&port);
