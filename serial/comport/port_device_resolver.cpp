@@ -19,6 +19,11 @@ void SetPortDeviceResolver(TPortDeviceResolver resolver) {
   Resolver() = std::move(resolver);
 }
 
+TPortDeviceResolver PortDeviceResolver() {
+  std::lock_guard lock(gResolverMutex);
+  return Resolver();
+}
+
 std::string ResolvePortDevice(int comNumber) {
   TPortDeviceResolver resolver;
   {

@@ -13,6 +13,8 @@ using TPortDeviceResolver = std::function<std::string(int comNumber)>;
 
 // Installs the resolver every comm port uses from now on; an empty one removes it.
 void SetPortDeviceResolver(TPortDeviceResolver resolver);
+// The installed resolver (empty when none), so a caller can put one of its own in front.
+TPortDeviceResolver PortDeviceResolver();
 
 // The device path of a port number through the installed resolver. Without a resolver
 // no number names a device, and opening the port fails as for one that does not exist.
