@@ -38,6 +38,7 @@ enum class TCommand {
   cmQuickStart,
   cmEditCover,  // no control of its own: Edit on an outgoing row with a cover sheet
   cmSwitchTab,  // Ctrl+Tab: the other list
+  cmTransmissionReport,  // the last transmission report of an outgoing row
 };
 
 enum class TMenuId { mnNone, mnFile, mnFax, mnTools, mnHelp };

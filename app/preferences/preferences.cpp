@@ -16,12 +16,16 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/modem_tools/modem_tools.h"
+#include "app/modem_tools/reset_modem.h"
 #include "app/settings/settings.h"
 #include "app/settings/work_folders.h"
 #include "app/ui/message_boxes.h"
 #include "app/ui/window_glue.h"
 #include "platform/help/help.h"
 #include "platform/sound/sound.h"
+#include "fax_engine/components/send_fax.h"
+#include "serial/comport/com_port.h"
 #include "serial/errors/exceptions.h"
 
 namespace ql {
@@ -107,9 +111,8 @@ TPreferences::TPreferences(QWidget* parent, bool firstRun) : QDialog(parent), fi
   auto* modem = new QGroupBox(QStringLiteral("Modem"), this);
   auto* modemForm = new QFormLayout(modem);
   initString_ = MakeEdit(modem, "initString");
-  QStringList ports;
-  for (int i = 1; i <= kPortCount; ++i) ports << QStringLiteral("Com%1").arg(i);
-  port_ = MakeList(modem, "port", ports);
+  port_ = MakeList(modem, "port", {});
+  FillPortList(port_, 0);  // each with its device: "Com1 - /dev/ttyACM0"
   faxClass_ = MakeList(modem, "faxClass",
                        {QStringLiteral("auto detect"), QStringLiteral("class 1"), QStringLiteral("class 2"),
                         QStringLiteral("class 2.0")});
@@ -120,15 +123,21 @@ TPreferences::TPreferences(QWidget* parent, bool firstRun) : QDialog(parent), fi
   modemForm->addRow(QStringLiteral("Port"), port_);
   modemForm->addRow(QStringLiteral("Fax &class"), faxClass_);
   modemForm->addRow(QStringLiteral("Transfer Rate (BPS)"), transferRate_);
-  // The modem tools arrive with the modem layer; their buttons keep their places.
   auto* tools = new QHBoxLayout;
+  int tool = 0;
   for (const char* label : {"Find Modem", "Check Fax Class", "Modem Reset"}) {
     auto* button = new QPushButton(QString::fromLatin1(label), modem);
-    button->setEnabled(false);
-    button->setToolTip(QStringLiteral("Available once the modem tools are installed"));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, tool] { ShowModemTool(tool); });
     tools->addWidget(button);
+    ++tool;
   }
   modemForm->addRow(tools);
+  report_ = new QCheckBox(QStringLiteral("Print a transmission report"), modem);
+  report_->setObjectName(QStringLiteral("transmissionReport"));
+  report_->setToolTip(QStringLiteral("After each send, a one-page PDF in the SEND folder: date, remote ID, number, "
+                                     "pages, duration, rate, result and the first page"));
+  modemForm->addRow(report_);
 
   auto* receive = new QGroupBox(QStringLiteral("Receiving"), this);
   auto* receiveLayout = new QGridLayout(receive);
@@ -190,6 +199,7 @@ void TPreferences::FillFields() {
   transferRate_->setCurrentIndex(BpsToListPosition(s.MaximumBPS));
   answerOnRing_->setCurrentIndex(Position(answerOnRing_, s.AnswerOnRing - 1));
   wav_->setText(Q(s.Wav));
+  report_->setChecked(s.TransmissionReport);
 }
 
 bool TPreferences::TakeFields(TSettings& settings, QString& error) const {
@@ -220,6 +230,7 @@ bool TPreferences::TakeFields(TSettings& settings, QString& error) const {
   }
   s.ToneOrPulse = toneOrPulse_->currentIndex();
   s.MaximumBPS = ListPositionToBps(transferRate_->currentIndex());
+  s.TransmissionReport = report_->isChecked();
   settings = s;
   return true;
 }
@@ -258,6 +269,33 @@ void TPreferences::OnChooseWav() {
 }
 
 void TPreferences::OnPlayWav() { PlaySoundAsync(S(wav_->text())); }
+
+TPreferences::~TPreferences() = default;
+
+void TPreferences::ShowModemTool(int tool) {
+  if (!toolPort_) {
+    // The window's own port: traced and logged to QLPORT.TRC and QLPORT.LOG.
+    toolPort_ = std::make_unique<TComPort>();
+    toolPort_->SetAutoOpen(false);
+    toolPort_->SetTapiMode(tmOff);
+    toolPort_->SetInSize(8192);
+    toolPort_->SetOutSize(8192);
+    toolPort_->SetHWFlowOptions({hwfUseRTS, hwfRequireCTS});
+    toolPort_->SetBufferFull(7372);
+    toolPort_->SetBufferResume(819);
+    toolPort_->SetTraceName((AppFolderPath() / "QLPORT.TRC").string());
+    toolPort_->SetLogName((AppFolderPath() / "QLPORT.LOG").string());
+    toolPort_->SetTraceSize(32000);
+    toolPort_->SetTracing(tlOn);
+    toolPort_->SetLogging(tlOn);
+    toolFax_ = std::make_unique<TSendFax>();
+    toolFax_->SetComPort(toolPort_.get());
+  }
+  toolPort_->SetComNumber(port_->currentIndex() + 1);
+  if (tool == 0) RunFindModem(this, *toolPort_, port_);
+  else if (tool == 1) RunCheckFaxClass(this, *toolPort_, *toolFax_, port_->currentIndex() + 1, faxClass_);
+  else TResetModemForm::Run(this, *toolPort_);
+}
 
 void TPreferences::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

@@ -4,6 +4,7 @@
 // fixed order and saves the whole settings file; Cancel takes nothing back.
 
 #include <QDialog>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -13,6 +14,8 @@ class QPushButton;
 namespace ql {
 
 struct TSettings;
+class TComPort;
+class TSendFax;
 
 class TPreferences : public QDialog {
   Q_OBJECT
@@ -20,6 +23,7 @@ class TPreferences : public QDialog {
  public:
   // firstRun: shows, once, the box that tells a new user what to enter.
   explicit TPreferences(QWidget* parent = nullptr, bool firstRun = false);
+  ~TPreferences() override;
 
   // Opens the window modally over the main window; true when the user accepted.
   static bool Edit(QWidget* parent, bool firstRun);
@@ -38,6 +42,7 @@ class TPreferences : public QDialog {
   void OnAccept();
   void OnChooseWav();
   void OnPlayWav();
+  void ShowModemTool(int tool);
 
   bool firstRun_;
   bool firstRunShown_ = false;
@@ -58,6 +63,10 @@ class TPreferences : public QDialog {
   QComboBox* transferRate_;
   QComboBox* answerOnRing_;
   QLineEdit* wav_;
+  QCheckBox* report_;
+  // The modem tools' port and the send component that asks the modem its classes.
+  std::unique_ptr<TComPort> toolPort_;
+  std::unique_ptr<TSendFax> toolFax_;
 };
 
 // The standard message of a text that is not an integer: "'abc' is not a valid

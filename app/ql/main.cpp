@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/desk_flows/desk_flows.h"
 #include "app/main_window/main_screen.h"
 #include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
 
   ql::TMainScreen window;
   if (!window.TablesOpen()) return 1;  // the reason has been shown
+  const auto flows = ql::AttachDeskFlows(window);
   window.SetStartMinimized(minimized);
   QObject::connect(&justOne, &ql::TJustOne::RaiseRequested, &window, &ql::TMainScreen::BringForward);
   QTimer::singleShot(0, &window, &ql::TMainScreen::FirstActivation);

@@ -42,6 +42,7 @@ void LoadSettings(const std::filesystem::path& iniPath, TSettings& s) {
   s.Wav = ini.ReadString("Receive", "Wav", "");
   s.AnswerOnRing = ini.ReadInteger("Receive", "AnswerOnRing", 1);
   s.HintsOn = ini.ReadBool("Hints", "On", true);
+  s.TransmissionReport = ini.ReadBool("Sending", "TransmissionReport", false);
   const auto defaults = TSettings::DefaultPortDevices();
   for (int i = 0; i < kPortCount; ++i)
     s.PortDevices[i] = ini.ReadString("Ports", "COM" + std::to_string(i + 1), defaults[i]);
@@ -69,6 +70,7 @@ void SaveSettings(const std::filesystem::path& iniPath, const TSettings& s) {
   ini.WriteString("Receive", "Wav", s.Wav);
   ini.WriteInteger("Receive", "AnswerOnRing", s.AnswerOnRing);
   ini.WriteBool("Hints", "On", s.HintsOn);
+  ini.WriteBool("Sending", "TransmissionReport", s.TransmissionReport);
   for (int i = 0; i < kPortCount; ++i) ini.WriteString("Ports", "COM" + std::to_string(i + 1), s.PortDevices[i]);
   // The file is replaced whole, so a refused write leaves the previous file intact.
   if (!ini.Save()) throw Exception("Unable to write to " + iniPath.string());

@@ -37,6 +37,8 @@ struct TSettings {
   int AnswerOnRing = 1;   // 1 to 3
   // [Hints]
   bool HintsOn = true;    // key "On"
+  // [Sending] "TransmissionReport": a PDF report after each send.
+  bool TransmissionReport = false;
   // [Ports] "COM1" to "COM6": the device path behind each port number.
   std::array<std::string, kPortCount> PortDevices = DefaultPortDevices();
 

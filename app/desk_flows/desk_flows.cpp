@@ -1,0 +1,39 @@
+#include "app/desk_flows/desk_flows.h"
+
+#include "app/main_window/main_screen.h"
+#include "app/modem_tools/reset_modem.h"
+#include "app/send_flow/send_command.h"
+#include "app/settings/work_folders.h"
+#include "serial/comport/com_port.h"
+
+namespace ql {
+namespace {
+
+class Flows : public TDeskFlows {
+ public:
+  explicit Flows(TMainScreen& desk) {
+    // The modem-reset dialog's own port, traced to COMM.TRC and COMM.LOG.
+    resetPort_.SetAutoOpen(false);
+    resetPort_.SetTapiMode(tmOff);
+    resetPort_.SetInSize(8192);
+    resetPort_.SetOutSize(8192);
+    resetPort_.SetHWFlowOptions({hwfUseRTS, hwfRequireCTS});
+    resetPort_.SetBufferFull(7372);
+    resetPort_.SetBufferResume(819);
+    resetPort_.SetTraceSize(32000);
+    resetPort_.SetTraceName((AppFolderPath() / "COMM.TRC").string());
+    resetPort_.SetLogName((AppFolderPath() / "COMM.LOG").string());
+    desk.AttachCommand(TCommand::cmSend, [&desk] { SendCurrentFax(desk); });
+    desk.AttachCommand(TCommand::cmTransmissionReport, [&desk] { OpenLastReport(desk); });
+    desk.AttachCommand(TCommand::cmModemReset, [this, &desk] { TResetModemForm::Run(&desk, resetPort_); });
+  }
+
+ private:
+  TComPort resetPort_;
+};
+
+}  // namespace
+
+std::unique_ptr<TDeskFlows> AttachDeskFlows(TMainScreen& desk) { return std::make_unique<Flows>(desk); }
+
+}  // namespace ql
