@@ -165,6 +165,18 @@ TFaxClassSet DetectFaxClass(FaxSession& s, bool reset) {
   return r.ok ? ParseFaxClasses(r.answer) : 0;
 }
 
+bool SettleFaxClass(FaxSession& s) {
+  TFaxClass& faxClass = s.common.FaxClass;
+  if (faxClass != fcUnknown && faxClass != fcDetect) return true;
+  faxClass = ChooseFaxClass(DetectFaxClass(s, true));
+  if (faxClass == fcUnknown) {
+    faxClass = fcDetect;
+    return false;
+  }
+  s.log.Note("fax class detected: " + std::string(faxClass == fcClass1 ? "1" : faxClass == fcClass2 ? "2" : "2.0"));
+  return true;
+}
+
 bool InitialiseModem(FaxSession& s) {
   if (!s.modem.ModemInit.empty() && !ExchangeCommand(s, s.modem.ModemInit).ok) return false;
   if (!ExchangeCommand(s, s.modem.baseInit).ok) return false;

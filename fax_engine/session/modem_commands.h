@@ -40,6 +40,9 @@ void ResetModem(FaxSession& s);
 TFaxClassSet DetectFaxClass(FaxSession& s, bool reset);
 // The class fcDetect resolves to: Class 2.0, else 2, else 1, else fcUnknown.
 TFaxClass ChooseFaxClass(TFaxClassSet supported);
+// A session asked to detect its class (fcDetect or fcUnknown) detects it with a modem
+// reset; false when the modem offers none (the class stays fcDetect).
+bool SettleFaxClass(FaxSession& s);
 // What an answer to "AT+FCLASS=?" says.
 TFaxClassSet ParseFaxClasses(const std::string& answer);
 

@@ -9,6 +9,7 @@
 #include "fax_engine/class1/frames.h"
 #include "fax_engine/class1/speed_choice.h"
 #include "fax_engine/class1/training.h"
+#include "fax_engine/receive/receive_session.h"
 #include "fax_engine/session/session_records.h"
 #include "fax_engine/session/speed_tables.h"
 #include "fax_engine/session/status_texts.h"
