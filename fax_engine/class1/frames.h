@@ -40,6 +40,7 @@ DecodeResult DecodeFrame(FaxSession& s, std::string_view frame);
 
 // A line for the session log: "DIS: V.17 14400, fine, 1728 pels, scan 0 ms",
 // "CSI: \"+1 555 0100\"", "MCF" ...
-std::string DescribeFrame(std::string_view frame);
+// A received frame carries the modem's two check bytes at its end; one being sent not.
+std::string DescribeFrame(std::string_view frame, bool withCheckBytes = true);
 
 }  // namespace ql::class1

@@ -82,7 +82,7 @@ ROutcome AwaitDcs(ReceiveSession& s, const RStateInput& in) {
   if (!m.lastFrameFinal || !fcf::Is(m.lastFcf, fcf::kDcs) || m.ModulationCode.empty()) return NextFrameOfGroup(s);
   m.lastFrameFinal = false;
   FlowOn(s);
-  if (const int rc = SendCommand(s, "AT+FRM=" + m.ModulationCode); rc < 0) return Fail(s, rc);
+  if (const int rc = SendCommandNow(s, "AT+FRM=" + m.ModulationCode); rc < 0) return Fail(s, rc);
   ArmTimer(m.eventTimer, m.ReplyWait);
   return ROutcome::kTrainingExpected;
 }
@@ -157,7 +157,7 @@ ROutcome SendCfr(ReceiveSession& s, const RStateInput& in) {
     return KeepWaiting(s);
   }
   if (!in.Has("OK")) return KeepWaiting(s);
-  if (const int rc = SendCommand(s, PageCommand(s)); rc < 0) return Fail(s, rc);
+  if (const int rc = SendCommandNow(s, PageCommand(s)); rc < 0) return Fail(s, rc);
   // The first training of the call asks to take it; a later one finds the file there.
   const ROutcome next = AcceptAndCreateFile(s, ROutcome::kPageExpected);
   if (next == ROutcome::kPageExpected) s.pageDisposition = pdSameFile;
@@ -201,6 +201,9 @@ ROutcome PageEnd(ReceiveSession& s, const RStateInput&) {
     s.modem.pageReceivedOk = false;
   } else if (const int rc = EndPageInFile(s); rc < 0) {
     return Fail(s, rc);
+  } else if (!s.modem.morePages) {
+    // The last page is in: the fax is complete, and kept whatever the rest of the call does.
+    FinishFile(s);
   }
   if (const int rc = SendCommand(s, "AT+FTH=3"); rc < 0) return Fail(s, rc);
   SetProgress(s, fpCheckMorePages);
@@ -216,12 +219,11 @@ ROutcome SendPageAnswer(ReceiveSession& s, const RStateInput& in) {
   if (s.pageRejected) return Command(s, "AT+FRH=3", ROutcome::kAwaitNewDcs);
   if (s.modem.morePages) {
     s.pageDisposition = pdSameFile;
-    return Command(s, PageCommand(s), ROutcome::kNextPage);
+    if (const int rc = SendCommandNow(s, PageCommand(s)); rc < 0) return Fail(s, rc);
+    return ROutcome::kNextPage;
   }
   BusyDelay(kTurnaroundMs);
-  if (const int rc = SendCommand(s, "AT+FRH=3"); rc < 0) return Fail(s, rc);
-  FinishFile(s);
-  return ROutcome::kLastPage;
+  return Command(s, "AT+FRH=3", ROutcome::kLastPage);
 }
 
 ROutcome AwaitDcn(ReceiveSession& s, const RStateInput& in) {

@@ -77,6 +77,10 @@ void ClearResponse(FaxSession& s) {
 
 int SendCommand(FaxSession& s, const std::string& text) {
   BusyDelay(kCommandDelayMs);
+  return SendCommandNow(s, text);
+}
+
+int SendCommandNow(FaxSession& s, const std::string& text) {
   s.log.Command(text);
   const int port = s.common.portHandle;
   for (char c : text + "\r") {

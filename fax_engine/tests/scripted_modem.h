@@ -53,6 +53,23 @@ class ScriptedFaxModem {
   }
 
   static std::string Line(const std::string& text) { return "\r\n" + text + "\r\n"; }
+  // A received frame as the modem hands it over: address, control, FCF and FIF, two
+  // check bytes, stuffed and closed with DLE ETX.
+  static std::string Frame(uint8_t fcf, const std::string& fif, bool final) {
+    std::string frame{'\xFF', static_cast<char>(final ? 0x13 : 0x03), static_cast<char>(fcf)};
+    return dle::Stuffed(frame + fif + std::string("\x5A\xA5", 2), true);
+  }
+  // As much of `bytes` as the terminal takes now, without waiting: the count sent.
+  size_t PushSome(const std::string& bytes) {
+    std::lock_guard guard(sendLock_);
+    const ssize_t n = ::write(pty_.master(), bytes.data(), bytes.size());
+    return n > 0 ? static_cast<size_t>(n) : 0;
+  }
+  // Bytes the modem sends of its own accord (RING, page data ...).
+  void Push(const std::string& bytes) {
+    std::lock_guard guard(sendLock_);
+    pty_.Send(bytes);
+  }
 
  private:
   void Run() {
@@ -77,7 +94,7 @@ class ScriptedFaxModem {
           data.clear();
           unstuffer.Reset();
           inData = reply.dataFollows;
-          pty_.Send(reply.text);
+          Push(reply.text);
           continue;
         }
         const char c = got[i];
@@ -93,7 +110,7 @@ class ScriptedFaxModem {
         const ModemReply reply = command_(line);
         line.clear();
         inData = reply.dataFollows;
-        pty_.Send(reply.text);
+        Push(reply.text);
       }
     }
   }
@@ -102,6 +119,7 @@ class ScriptedFaxModem {
   OnCommand command_;
   OnData data_;
   mutable std::mutex lock_;
+  std::mutex sendLock_;
   std::vector<std::string> commands_;
   std::vector<std::string> blocks_;
   std::string ends_;

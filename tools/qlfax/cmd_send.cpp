@@ -15,6 +15,7 @@
 #include "serial/comport/com_port.h"
 #include "serial/errors/error_text.h"
 #include "tools/qlfax/command.h"
+#include "tools/qlfax/fax_options.h"
 
 namespace {
 
@@ -52,15 +53,6 @@ class PrintedStatus : public ql::TAbstractFaxStatus {
   std::string last_;
 };
 
-bool ParseClass(const std::string& text, ql::TFaxClass& faxClass) {
-  if (text == "auto") faxClass = ql::fcDetect;
-  else if (text == "1") faxClass = ql::fcClass1;
-  else if (text == "2") faxClass = ql::fcClass2;
-  else if (text == "2.0") faxClass = ql::fcClass2_0;
-  else return false;
-  return true;
-}
-
 int Run(std::vector<std::string>& args) {
   const qlfax::Command& self = *qlfax::FindCommand("send");
   std::string cover, com = "1", device, faxClass = "auto", bps = "9600", station, header, attempts = "3",
@@ -90,25 +82,17 @@ int Run(std::vector<std::string>& args) {
     return qlfax::Fail(self, "--com, --bps, --attempts and --retry-wait take numbers", 2);
   }
   ql::TFaxClass chosenClass = ql::fcDetect;
-  if (!ParseClass(faxClass, chosenClass)) return qlfax::Fail(self, "--class is auto, 1, 2 or 2.0", 2);
+  if (!qlfax::ParseFaxClass(faxClass, chosenClass)) return qlfax::Fail(self, "--class is auto, 1, 2 or 2.0", 2);
   if (comNumber < 1 || comNumber > ql::kPortCount) return qlfax::Fail(self, "--com must be 1 to 6", 2);
   if (rate < 2400 || rate > 14400 || dialAttempts < 0 || dialAttempts > 65535 || retrySeconds < 0 ||
       retrySeconds > 3600)
     return qlfax::Fail(self, "--bps is 2400 to 14400, --attempts 0 to 65535, --retry-wait 0 to 3600", 2);
 
   std::setlocale(LC_TIME, "");
-  ql::LoadSettings();
-  if (!device.empty()) ql::Settings().PortDevices[static_cast<std::size_t>(comNumber - 1)] = device;
   ql::InstallHeadlessMessagePump();
 
   ql::TComPort port;
-  port.SetComNumber(comNumber);
-  port.SetAutoOpen(false);
-  if (!trace.empty()) {
-    port.SetTraceName(trace);
-    port.SetTraceSize(32760);
-    port.SetTracing(ql::tlOn);
-  }
+  qlfax::SetUpFaxPort(port, comNumber, device, trace);
   ql::TSendFax fax;
   fax.SetComPort(&port);
   port.SetOpen(true);

@@ -102,6 +102,49 @@ std::vector<Raster> ReadTiffPages(const std::filesystem::path& tiff) {
   return pages;
 }
 
+void WriteTiffPages(const std::filesystem::path& tiff, const std::vector<Raster>& pages, bool fine) {
+  TIFF* t = TIFFOpen(tiff.c_str(), "w");
+  if (t == nullptr) return;
+  for (const Raster& page : pages) {
+    const uint32_t width = page.empty() ? 1728 : static_cast<uint32_t>(page[0].size() * 8);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(page.size()));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(page.size()));
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, 204.0f);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, fine ? 196.0f : 98.0f);
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    for (size_t y = 0; y < page.size(); ++y) {
+      std::vector<uint8_t> row = page[y];
+      TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y));
+    }
+    TIFFWriteDirectory(t);
+  }
+  TIFFClose(t);
+}
+
+std::vector<Raster> DecodeReceivedApf(const std::filesystem::path& apf, const std::vector<size_t>& rows) {
+  ApfReader reader;
+  std::vector<Raster> pages;
+  if (reader.Open(apf) != 0) return pages;
+  for (unsigned p = 1; p <= reader.PageCount(); ++p) {
+    ApfPageHeader header;
+    if (reader.LocatePage(p, header) != 0) break;
+    std::vector<uint8_t> stream(header.DataLength);
+    if (reader.ReadBlock(stream.data(), stream.size()) != static_cast<int>(stream.size())) break;
+    const size_t count = p <= rows.size() ? rows[p - 1] : 0;
+    Raster page;
+    if (!reference::DecodeG3(stream, header.Width(), static_cast<int>(count), page)) page.clear();
+    pages.push_back(page);
+  }
+  return pages;
+}
+
 std::vector<Raster> ReadTiffFiles(const std::vector<std::filesystem::path>& files) {
   std::vector<Raster> pages;
   for (const auto& f : files)

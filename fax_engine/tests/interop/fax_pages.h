@@ -33,6 +33,12 @@ std::vector<Raster> ReadTiffPages(const std::filesystem::path& tiff);
 // Several one-page TIFF files (efax keeps one a page).
 std::vector<Raster> ReadTiffFiles(const std::vector<std::filesystem::path>& files);
 
+// Writes pages as a multi-page TIFF (CCITT Group 3), for a far machine to send.
+void WriteTiffPages(const std::filesystem::path& tiff, const std::vector<Raster>& pages, bool fine);
+// The pages of an APF file whose pages are plain T.4 streams (as received), each
+// decoded for the number of rows given.
+std::vector<Raster> DecodeReceivedApf(const std::filesystem::path& apf, const std::vector<size_t>& rows);
+
 // What the far side keeps of a page sent with a header line: eight white rows, the
 // header drawn with the small fax font after a margin of 50 pixels (rows doubled at
 // fine resolution), then the page.
