@@ -85,6 +85,7 @@ struct Class1Sender {
       toSend.erase(toSend.begin());
       return {next};
     }
+    if (c == "AT+FRM=?") return {L("24,48,72,73,74,96,97,98,121,122,145,146") + L("OK")};
     if (c.rfind("AT+FRM=", 0) == 0) {
       receiveCommands.push_back(c.substr(7));
       if (!pageNext) {
@@ -280,8 +281,9 @@ TEST_F(ScriptedReceive, AVoiceCallEndsWith8075) {
 TEST_F(ScriptedReceive, ADataCallTheModemAnsweredEndsWith8076) {
   Refusing modemScript{"OK"};
   Start(modemScript);
+  call->fax.SetAnswerOnRing(2);
+  bool done = false;
   const ReceiveRun r = call->Run(30, {}, [&] {
-    static bool done = false;
     if (!done && call->fax.FaxProgress() == 20) {
       done = true;
       modem->Push(L("RING") + L("CONNECT 9600"));

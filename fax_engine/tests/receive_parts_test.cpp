@@ -77,6 +77,8 @@ int Broken(const std::vector<uint8_t>& t4, RowCheck& check, int width = 1728) {
 TEST(RowCheck, CountsRowsAndBrokenRowsOfAPageAsMachinesJudgeIt) {
   std::vector<uint8_t> t4;
   ASSERT_TRUE(reference::EncodeG3(Bars(50), 1728, t4));
+  // The return to control: six ends of line.
+  for (int i = 0; i < 3; ++i) t4.insert(t4.end(), {0x00, 0x08, 0x80});
   RowCheck check;
   EXPECT_EQ(Broken(t4, check), 0);
   EXPECT_EQ(check.Rows(), 50);
@@ -88,10 +90,10 @@ TEST(RowCheck, CountsRowsAndBrokenRowsOfAPageAsMachinesJudgeIt) {
   // Spoil bytes inside rows: a tenth broken is still good, more is not.
   auto spoilt = t4;
   size_t spoilts = 0;
-  for (size_t i = 20; i + 20 < spoilt.size() && spoilts < 5; i += spoilt.size() / 6, ++spoilts) spoilt[i] ^= 0xFF;
+  for (size_t i = 20; i + 20 < spoilt.size() && spoilts < 3; i += spoilt.size() / 4, ++spoilts) spoilt[i] ^= 0xFF;
   Broken(spoilt, check);
   EXPECT_GE(check.BrokenRows(), 1);
-  EXPECT_LE(check.BrokenRows(), 5) << "only the spoilt rows count";
+  EXPECT_LE(check.BrokenRows(), 3) << "only the spoilt rows count";
   EXPECT_TRUE(check.PageIsGood());
   for (size_t i = 20; i + 20 < spoilt.size(); i += 7) spoilt[i] = 0xFF;
   Broken(spoilt, check);

@@ -17,10 +17,17 @@ namespace {
 
 const std::string kQlfax = std::string(QL_BINARY_DIR) + "/bin/qlfax";
 
-bool WaitForText(const std::filesystem::path& file, const std::string& text, double seconds) {
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// Waits until the file holds `text` at least `times` times.
+bool WaitForText(const std::filesystem::path& file, const std::string& text, double seconds, size_t times = 1) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (std::chrono::steady_clock::now() < end) {
-    if (ReadFile(file).find(text) != std::string::npos) return true;
+    if (Count(ReadFile(file), text) >= times) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return false;
@@ -89,11 +96,11 @@ TEST_F(QlfaxReceive, ADiskThatFillsUpEndsTheCallAndKeepsTheFaxBefore) {
   const auto small = Document("small", {1, 4, false, false});
   const auto large = Document("large", {3, 14, true, false});
   std::error_code ec;
-  const pid_t qlfax = SpawnLimited(Command(false), Output(), 40000);
+  const pid_t qlfax = SpawnLimited(Command(false), Output(), 16384);
   ASSERT_TRUE(WaitForText(Output(), "Waiting for incoming call", 30)) << ReadFile(Output());
   FarMachineSends(small);
   ASSERT_TRUE(WaitForText(Output(), ": OK", 240)) << ReadFile(Output()) << line->CallLog();
-  ASSERT_TRUE(WaitForText(Output(), "Waiting for incoming call", 60));
+  ASSERT_TRUE(WaitForText(Output(), "Waiting for incoming call", 60, 2));
   FarMachineSends(large);
   const bool failed = WaitForText(Output(), "Not received", 300);
   ::kill(qlfax, SIGTERM);
