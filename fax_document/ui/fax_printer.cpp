@@ -103,8 +103,8 @@ void TFaxPrinter::LetMessagesThrough() { QCoreApplication::processEvents(); }
 
 void TFaxPrinter::SetProgress(int progress) {
   progress_ = progress;
-  if (OnFaxPrintStatus) OnFaxPrintStatus(*this, progress);
   if (status_ && status_->Display() != nullptr && status_->Display()->isVisible()) status_->UpdateDisplay(false, false);
+  if (OnFaxPrintStatus) OnFaxPrintStatus(*this, progress);
   LetMessagesThrough();
 }
 
@@ -197,6 +197,10 @@ void TFaxPrinter::PrintPages() {
       return;
     }
     if (OnNextPage) OnNextPage(*this, page, pageTotal_);
+    if (!printing_) {  // aborted from the event
+      EndJob(painter, true);
+      return;
+    }
     SetProgress(ppConverting);
     std::unique_ptr<TMonoBitmap> bitmap;
     try {

@@ -27,7 +27,9 @@ void ForEachBlack(const TMonoBitmap& bitmap, Paint paint) {
 TMonoBitmap RotateClockwise(const TMonoBitmap& bitmap, int turns) {
   turns = ((turns % 4) + 4) % 4;
   if (turns == 0 || bitmap.Empty()) return bitmap;
-  const int wide = bitmap.BytesPerRow() * 8;  // the width in whole bytes
+  // Turns keep to the bitmap's own width, not its width in whole bytes, so that two
+  // quarter turns are one half turn and four give the bitmap back unchanged.
+  const int wide = bitmap.Width();
   const int high = bitmap.Height();
   if (turns == 2) {
     TMonoBitmap result(wide, high, bitmap.WhiteIsOne());
