@@ -12,6 +12,7 @@
 
 #include "fax_document/ui/fax_printer.h"
 #include "fax_document/ui/fax_viewer_control.h"
+#include "platform/help/help.h"
 
 class QAction;
 class QLabel;
@@ -38,7 +39,7 @@ class TFaxViewer : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kHelpTopic = 1021;
+  static constexpr int kHelpTopic = kHelpFaxViewer;
 
   explicit TFaxViewer(QWidget* parent = nullptr, TViewWindowHooks hooks = {});
   ~TFaxViewer() override;

@@ -186,6 +186,8 @@ TEST_F(ViewWindowTest, ThumbnailStripShowsPagesAndCanBeHidden) {
   EXPECT_FALSE(w->PageStrip()->isVisible());
   w->close();
   EXPECT_EQ(placementsSaved_, 1);
+  // Help has a page of its own.
+  EXPECT_EQ(HelpPagePath(TFaxViewer::kHelpTopic), QStringLiteral(":/help/1021.html"));
 }
 
 }  // namespace
