@@ -1,5 +1,6 @@
 #include "fax_document/export/g4_encoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "fax_document/t4/t4_codes.h"
@@ -9,18 +10,20 @@ namespace {
 
 int Pixel(const uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
 
-// The first position at or after `from` whose pixel is not `colour`, or `end`. Whole
-// bytes of the colour are skipped at once.
+// The first position at or after `from` whose pixel is not `colour`, or `end` (which
+// must be a whole number of bytes). A byte at a time, the first differing bit found by
+// counting leading zeros.
 int FindChange(const uint8_t* row, int from, int end, int colour) {
-  const uint8_t same = colour ? 0xFF : 0x00;
-  int x = from;
-  while (x < end && (x & 7) != 0) {
-    if (Pixel(row, x) != colour) return x;
-    ++x;
+  if (from >= end) return from;
+  const uint8_t flip = colour ? 0xFF : 0x00;
+  int byte = from >> 3;
+  unsigned differing = static_cast<uint8_t>(row[byte] ^ flip) & (0xFFu >> (from & 7));
+  const int bytes = end >> 3;
+  while (differing == 0) {
+    if (++byte >= bytes) return end;
+    differing = static_cast<uint8_t>(row[byte] ^ flip);
   }
-  while (x + 8 <= end && row[x >> 3] == same) x += 8;
-  while (x < end && Pixel(row, x) == colour) ++x;
-  return x;
+  return std::min(end, byte * 8 + __builtin_clz(differing) - 24);
 }
 
 int FindChangeFrom(const uint8_t* row, int from, int end, int colour) {
