@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "app/main_window/main_screen.h"
-#include "app/ui/message_boxes.h"
-#include "app/view/view_command.h"
+#include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
 #include "platform/message_windows/qt_message_pump.h"
 #include "platform/single_instance/single_instance.h"
@@ -17,6 +16,7 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   const std::filesystem::path folder = ql::InitDataFolder(args);
+  ql::InstallSettingsPortResolver();
   bool minimized = false;
   for (const std::string& arg : args) minimized = minimized || arg == "--minimized";
   QApplication app(argc, argv);
@@ -30,24 +30,6 @@ int main(int argc, char** argv) {
   ql::TMainScreen window;
   if (!window.TablesOpen()) return 1;  // the reason has been shown
   window.SetStartMinimized(minimized);
-  // View/print: the fax of the current row of the shown list.
-  window.AttachCommand(ql::TCommand::cmView, [&window] {
-    const ql::TListTab tab = window.CurrentTab();
-    const uint32_t recno = window.CurrentRecNo(tab);
-    if (recno == 0) {
-      ql::Beep();
-      return;
-    }
-    ql::TViewSubject subject;
-    subject.received = tab == ql::TListTab::ltReceived;
-    ql::xb::TTableEngine& table = subject.received ? window.RecTable() : window.OutTable();
-    table.Go(recno);
-    if (subject.received)
-      ql::ReadReceived(table, subject.receivedRow);
-    else
-      ql::ReadOutgoing(table, subject.outgoingRow);
-    ql::ViewFax(window, subject);
-  });
   QObject::connect(&justOne, &ql::TJustOne::RaiseRequested, &window, &ql::TMainScreen::BringForward);
   QTimer::singleShot(0, &window, &ql::TMainScreen::FirstActivation);
   return QApplication::exec();
