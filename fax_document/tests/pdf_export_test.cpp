@@ -15,21 +15,13 @@
 #include "fax_document/tests/test_pages.h"
 #include "fax_document/unpack/unpacker_core.h"
 #include "serial/errors/error_codes.h"
+#include "tests/support/program_output.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {
 namespace {
 
-std::string Output(const std::string& command) {
-  std::string out;
-  if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return out;
-}
+using testing::ProgramOutput;
 
 // A binary PBM (P4) file as rows of bytes, 1 = black.
 testing::Raster ReadPbm(const std::filesystem::path& pbm, int& width) {
@@ -63,7 +55,7 @@ class PdfExportTest : public ::testing::Test {
  protected:
   // The pages of the PDF's images, decoded by poppler.
   std::vector<testing::Raster> PopplerPages(const std::filesystem::path& pdf, std::vector<int>& widths) {
-    Output("pdfimages '" + pdf.string() + "' '" + (dir_ / "img").string() + "'");
+    ProgramOutput("pdfimages '" + pdf.string() + "' '" + (dir_ / "img").string() + "'");
     std::vector<testing::Raster> pages;
     for (int i = 0;; ++i) {
       char name[32];
@@ -113,7 +105,7 @@ TEST_F(PdfExportTest, EveryPageComesBackExactlyAtItsOwnSize) {
   for (unsigned p = 1; p <= 3; ++p) EXPECT_EQ(pages[p - 1], DecodedRows(dir_ / "F.APF", p)) << "page " << p;
 
   // 1728 pels are 215 mm; 400 fine lines 400 / 7.7 mm, 300 standard lines 300 / 3.85 mm.
-  const std::string info = Output("pdfinfo -f 1 -l 3 '" + pdf.string() + "'");
+  const std::string info = ProgramOutput("pdfinfo -f 1 -l 3 '" + pdf.string() + "'");
   const auto mm = [](double points) { return points * 25.4 / 72; };
   std::vector<std::pair<double, double>> sizes;
   const std::regex size("Page +\\d+ size: +([0-9.]+) x ([0-9.]+) pts");
@@ -125,7 +117,7 @@ TEST_F(PdfExportTest, EveryPageComesBackExactlyAtItsOwnSize) {
   EXPECT_NEAR(sizes[1].second, 300 / 3.85, 0.05);
   EXPECT_NEAR(sizes[2].first, 215.0 * 2048 / 1728, 0.05);
   // pdftoppm renders all three pages without complaint.
-  EXPECT_EQ(Output("pdftoppm -r 20 '" + pdf.string() + "' '" + (dir_ / "r").string() + "' 2>&1"), "");
+  EXPECT_EQ(ProgramOutput("pdftoppm -r 20 '" + pdf.string() + "' '" + (dir_ / "r").string() + "' 2>&1"), "");
 }
 
 TEST_F(PdfExportTest, FailuresLeaveNoFileAndNeverReplaceOne) {

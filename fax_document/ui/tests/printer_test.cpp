@@ -17,30 +17,22 @@
 #include "fax_document/ui/fax_printer.h"
 #include "fax_document/ui/tests/sample_fax.h"
 #include "platform/data_folder.h"
+#include "tests/support/program_output.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {
 namespace {
 
-std::string Output(const std::string& command) {
-  std::string out;
-  if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    ::pclose(pipe);
-  }
-  return out;
-}
+using testing::ProgramOutput;
 
 int PdfPages(const std::filesystem::path& pdf) {
   std::smatch m;
-  const std::string info = Output("pdfinfo '" + pdf.string() + "' 2>/dev/null");
+  const std::string info = ProgramOutput("pdfinfo '" + pdf.string() + "' 2>/dev/null");
   return std::regex_search(info, m, std::regex("Pages:\\s+(\\d+)")) ? std::stoi(m[1]) : -1;
 }
 
 std::string PageText(const std::filesystem::path& pdf, int page) {
-  return Output("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" + pdf.string() +
+  return ProgramOutput("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" + pdf.string() +
              "' - 2>/dev/null");
 }
 
@@ -50,7 +42,7 @@ struct Word {
 };
 // The words of a sheet with their top-left corners.
 std::vector<Word> Words(const std::filesystem::path& pdf, int page) {
-  const std::string html = Output("pdftotext -bbox -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" +
+  const std::string html = ProgramOutput("pdftotext -bbox -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" +
                                pdf.string() + "' - 2>/dev/null");
   std::vector<Word> words;
   const std::regex word("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>([^<]*)</word>");
@@ -106,7 +98,7 @@ TEST_F(PrinterTest, ThreePagesEachWithHeaderAndFooter) {
   }
   // pdftoppm renders the three sheets, each with the fax page on it.
   const std::string out = (dir_ / "sheet").string();
-  Output("pdftoppm -r 30 -gray '" + pdf_.string() + "' '" + out + "'");
+  ProgramOutput("pdftoppm -r 30 -gray '" + pdf_.string() + "' '" + out + "'");
   for (int page = 1; page <= 3; ++page)
     EXPECT_TRUE(std::filesystem::exists(out + "-" + std::to_string(page) + ".pgm")) << page;
   EXPECT_EQ(converting, (std::vector<std::string>{"Converting 1 of 3", "Converting 2 of 3", "Converting 3 of 3"}));
