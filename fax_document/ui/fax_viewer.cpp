@@ -50,6 +50,7 @@ TViewer::TViewer(QWidget* parent) : QAbstractScrollArea(parent) {
   setObjectName(QStringLiteral("qlViewer"));
   setFocusPolicy(Qt::StrongFocus);
   setAcceptDrops(true);  // the run-time window always accepts dropped files
+  viewport()->setAcceptDrops(true);  // drops land on the page area
   viewport()->setAutoFillBackground(false);
   viewport()->setMouseTracking(false);
   autoScroll_.setInterval(kAutoScrollMs);

@@ -5,7 +5,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QImage>
+#include <QMimeData>
+#include <QUrl>
 #include <QScrollBar>
 #include <QTest>
 
@@ -192,6 +195,25 @@ TEST_F(ViewerTest, OnlyAFewPagesStayInMemoryUnlessTheWholeFaxIsLoaded) {
   EXPECT_TRUE(SameBitmap(*answer.Bitmap, Unpacked(fax_, 5)));
   EXPECT_EQ(viewer().BytesHeld(), page);
   EXPECT_EQ(viewer().Perform(wmViewGetBitmap, 9, reinterpret_cast<intptr_t>(&answer)), 0);
+}
+
+TEST_F(ViewerTest, ADroppedFileIsOpenedAndTold) {
+  Open(1);
+  ASSERT_EQ(testing::WritePatternFax(dir_ / "DROPPED.APF", 3), 0);
+  std::vector<std::string> told;
+  control_.OnDropFile = [&](TFaxViewerControl& sender, const std::string&) { told.push_back(sender.FileName()); };
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString((dir_ / "DROPPED.APF").string())),
+                QUrl::fromLocalFile(QString::fromStdString(fax_.string()))});
+  // As a drag arrives: entering makes the viewer the target, then the drop.
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(viewer().viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(viewer().viewport(), &drop);
+  EXPECT_EQ(viewer().FileName(), dir_ / "DROPPED.APF");  // the first file dropped
+  EXPECT_EQ(control_.PageTotal(), 3u);
+  EXPECT_EQ(told, std::vector<std::string>{fax_.string()});  // the property stays
 }
 
 TEST_F(ViewerTest, ErrorsOfTheMessagesAreReturnedAndRaised) {
