@@ -13,7 +13,8 @@ namespace ql {
 namespace {
 
 TEST(Help, EveryTopicOfTheWindowsHasItsPageAndUnknownTopicsShowTheContents) {
-  for (int topic : {kHelpContents, kHelpTroubleshooting, kHelpPhoneBook, kHelpPhoneBookEditor, kHelpPreferences}) {
+  for (int topic : {kHelpContents, kHelpTroubleshooting, kHelpPhoneBook, kHelpPhoneBookEditor, kHelpPreferences,
+                    kHelpCoverEditor, kHelpCoverTemplates}) {
     const QString page = HelpPagePath(topic);
     EXPECT_EQ(page, QStringLiteral(":/help/%1.html").arg(topic));
     QFile file(page);
