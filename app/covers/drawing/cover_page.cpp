@@ -1,14 +1,24 @@
 #include "app/covers/drawing/cover_page.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <system_error>
 
 #include "app/covers/drawing/cover_painter.h"
+#include "app/settings/settings.h"
 #include "fax_document/apf/file_errors.h"
 #include "fax_document/components/fax_converter.h"
 #include "platform/atomic_file.h"
 #include "serial/errors/exceptions.h"
 
 namespace ql {
+
+TCoverValues CoverValuesNow(const TCoverSheet& sheet) {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QLocale locale = QLocale::system();
+  return ValuesOf(sheet, Settings(), locale.toString(now.date(), QLocale::ShortFormat).toStdString(),
+                  locale.toString(now.time(), QLocale::ShortFormat).toStdString());
+}
 
 TMonoBitmap ToMonoBitmap(const QImage& page) {
   const QImage grey = page.convertToFormat(QImage::Format_Grayscale8);

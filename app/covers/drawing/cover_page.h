@@ -5,10 +5,14 @@
 #include <QImage>
 #include <filesystem>
 
-#include "app/covers/format/cover_values.h"
+#include "app/covers/format/cover_sheet.h"
 #include "fax_document/convert/mono_bitmap.h"
 
 namespace ql {
+
+// The values drawn for a sheet saved now: the sheet's, the sender's from the settings,
+// today's date and the time in the system's short formats.
+TCoverValues CoverValuesNow(const TCoverSheet& sheet);
 
 // The page as a monochrome bitmap (bit 1 = white), dark pixels black.
 TMonoBitmap ToMonoBitmap(const QImage& page);

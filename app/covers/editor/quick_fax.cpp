@@ -1,7 +1,5 @@
 #include "app/covers/editor/quick_fax.h"
 
-#include <QDateTime>
-#include <QLocale>
 #include <system_error>
 
 #include "app/covers/drawing/cover_page.h"
@@ -27,13 +25,6 @@ TCoverSaveResult Failed(int code, const QString& text) {
 }
 
 }  // namespace
-
-TCoverValues ValuesNow(const TCoverSheet& sheet) {
-  const QDateTime now = QDateTime::currentDateTime();
-  const QLocale locale = QLocale::system();
-  return ValuesOf(sheet, Settings(), locale.toString(now.date(), QLocale::ShortFormat).toStdString(),
-                  locale.toString(now.time(), QLocale::ShortFormat).toStdString());
-}
 
 TCoverSaveResult SaveCoverSheet(xb::TTableEngine& out, const TCoverSheetStart& start, const TCoverSheet& sheet,
                                 bool isNew, uint32_t recno, const TCoverValues& values) {
@@ -85,7 +76,7 @@ TQuickFaxResult EditAddQuickFax(QWidget* parent, xb::TTableEngine& out, bool isN
   TCreateEditQuickFax editor(parent);
   editor.SetSheet(start.Sheet);
   editor.SetSaveSheet([&](const TCoverSheet& sheet) {
-    const TCoverSaveResult saved = SaveCoverSheet(out, start, sheet, isNew, recno, ValuesNow(sheet));
+    const TCoverSaveResult saved = SaveCoverSheet(out, start, sheet, isNew, recno, CoverValuesNow(sheet));
     if (saved.RecNo != 0) {
       result.Outcome = isNew ? TQuickFaxOutcome::qoAppended : TQuickFaxOutcome::qoWritten;
       result.RecNo = saved.RecNo;

@@ -25,10 +25,6 @@ struct TCoverSaveResult {
   uint32_t RecNo = 0;           // the row written
 };
 
-// The values drawn for a sheet saved now: the sheet's, the sender's, today's short date
-// and the time in the system's formats.
-TCoverValues ValuesNow(const TCoverSheet& sheet);
-
 // Stores a checked sheet. isNew appends a row; otherwise the row recno (to which the
 // table returns first) is written. A conversion error ends the save before the row is
 // touched; a new cover file whose row cannot be written is removed again.
