@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_window/cover_commands.h"
 #include "app/main_window/main_screen.h"
 #include "platform/data_folder.h"
 #include "platform/message_windows/qt_message_pump.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
 
   ql::TMainScreen window;
   if (!window.TablesOpen()) return 1;  // the reason has been shown
+  ql::AttachCoverCommands(window);
   window.SetStartMinimized(minimized);
   QObject::connect(&justOne, &ql::TJustOne::RaiseRequested, &window, &ql::TMainScreen::BringForward);
   QTimer::singleShot(0, &window, &ql::TMainScreen::FirstActivation);
