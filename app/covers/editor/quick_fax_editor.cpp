@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -53,12 +52,23 @@ TCreateEditQuickFax::TCreateEditQuickFax(QWidget* parent)
   message_ = new QPlainTextEdit(this);
   message_->setObjectName(QStringLiteral("message"));
   message_->setTabChangesFocus(true);
-  message_->setMinimumHeight(180);
+  message_->setMinimumSize(460, 200);
 
-  auto* fields = new QFormLayout;
-  fields->addRow(QStringLiteral("&Recipient"), recipient_);
-  fields->addRow(QStringLiteral("Recipient &Fax Number"), recipientFax_);
-  fields->addRow(QStringLiteral("Re&garding"), regarding_);
+  // One grid, so that every label lines up: the one-line fields and the message on the
+  // left, the importance flags beside them.
+  auto* grid = new QGridLayout;
+  const auto addRow = [this, grid](int row, const QString& label, QWidget* field) {
+    auto* caption = new QLabel(label, this);
+    caption->setBuddy(field);
+    grid->addWidget(caption, row, 0, field == message_ ? Qt::AlignTop : Qt::Alignment());
+    grid->addWidget(field, row, 1);
+  };
+  addRow(0, QStringLiteral("&Recipient"), recipient_);
+  addRow(1, QStringLiteral("Recipient &Fax Number"), recipientFax_);
+  addRow(2, QStringLiteral("Re&garding"), regarding_);
+  addRow(3, QStringLiteral("&Message"), message_);
+  addRow(4, QStringLiteral("&Notes"), notes_);
+  addRow(5, QStringLiteral("C&odes"), codes_);
 
   auto* flagsBox = new QGroupBox(QStringLiteral("Importance Flags"), this);
   auto* flagsLayout = new QVBoxLayout(flagsBox);
@@ -68,12 +78,9 @@ TCreateEditQuickFax::TCreateEditQuickFax(QWidget* parent)
     flagsLayout->addWidget(flags_[i]);
   }
   flagsLayout->addStretch(1);
-
-  auto* messageLabel = new QLabel(QStringLiteral("&Message"), this);
-  messageLabel->setBuddy(message_);
-  auto* extra = new QFormLayout;
-  extra->addRow(QStringLiteral("&Notes"), notes_);
-  extra->addRow(QStringLiteral("C&odes"), codes_);
+  grid->addWidget(flagsBox, 0, 2, 6, 1);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(3, 1);
 
   auto* templateRow = new QHBoxLayout;
   templateRow->addWidget(new QLabel(QStringLiteral("Using Fax Cover Template:"), this));
@@ -100,23 +107,15 @@ TCreateEditQuickFax::TCreateEditQuickFax(QWidget* parent)
   auto* buttons = new QDialogButtonBox(this);
   auto* help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
   auto* save = buttons->addButton(QStringLiteral("&Save"), QDialogButtonBox::ActionRole);
-  buttons->addButton(QStringLiteral("Cance&l"), QDialogButtonBox::RejectRole);
-  save->setAutoDefault(false);
-  help->setAutoDefault(false);
+  auto* cancel = buttons->addButton(QStringLiteral("Cance&l"), QDialogButtonBox::RejectRole);
+  // No default button: Enter moves through the fields and never saves or closes by chance.
+  for (QPushButton* b : {help, save, cancel}) b->setAutoDefault(false);
   connect(save, &QPushButton::clicked, this, &TCreateEditQuickFax::Save);
   connect(help, &QPushButton::clicked, this, [] { ShowHelp(kHelpCoverEditor); });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-  auto* top = new QGridLayout;
-  top->addLayout(fields, 0, 0);
-  top->addWidget(flagsBox, 0, 1, 3, 1);
-  top->addWidget(messageLabel, 1, 0);
-  top->addWidget(message_, 2, 0);
-  top->addLayout(extra, 3, 0);
-  top->setColumnStretch(0, 1);
-
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(top, 1);
+  layout->addLayout(grid, 1);
   layout->addLayout(templateRow);
   layout->addLayout(tools);
   layout->addWidget(buttons);
