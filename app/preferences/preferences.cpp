@@ -202,23 +202,15 @@ void TPreferences::FillFields() {
 
 bool TPreferences::TakeFields(TSettings& settings, QString& error) const {
   // The fields go back in this fixed order; the first count that is not an integer
-  // stops the whole Accept before anything is changed.
+  // stops the whole Accept before anything is changed. The sender's values, with the
+  // dial attempts and retry wait, are the subset "Change Sender Info" takes; the counts
+  // are checked in the same order either way (attempts, retry wait, time-out).
   TSettings s = settings;
+  if (!TakeSenderInfo(s, error)) return false;
   s.Wav = S(wav_->text());
   s.AnswerOnRing = answerOnRing_->currentIndex() + 1;
-  s.Fax = S(fax_->text());
-  s.Name = S(name_->text());
-  s.Voice = S(voice_->text());
-  s.Company = S(company_->text());
-  s.DialPrefix = S(dialPrefix_->text());
-  s.InitString = S(initString_->text());
-  if (!TakeCount(dialAttempts_, s.DialAttempts, error) || !TakeCount(retryWait_, s.RetryWait, error)) return false;
-  s.ComPort = port_->currentIndex();
-  s.FaxClass = faxClass_->currentIndex();
-  s.BlindDial = blindDial_->isChecked();
   s.IgnoreBusy = ignoreBusy_->isChecked();
   if (!TakeCount(timeout_, s.Timeout, error)) return false;
-  s.ToneOrPulse = toneOrPulse_->currentIndex();
   s.MaximumBPS = ListPositionToBps(transferRate_->currentIndex());
   settings = s;
   return true;

@@ -56,50 +56,40 @@ Design& Design::Message(int x, int y, int w, int h, const Style& style) {
   return *this;
 }
 
-Design& Design::Rect(int x, int y, int w, int h, int pen, TCoverFill fill) {
+TCoverItem& Design::AddShape(TCoverShape shape, int x, int y, int w, int h, int pen, TCoverFill fill) {
   TCoverItem& item = Add(ikShape, x, y, w, h);
-  item.ShapeKind = skRectangle;
+  item.ShapeKind = shape;
   item.PenWidth = pen;
   item.Fill = fill;
+  return item;
+}
+
+Design& Design::Rect(int x, int y, int w, int h, int pen, TCoverFill fill) {
+  AddShape(skRectangle, x, y, w, h, pen, fill);
   return *this;
 }
 
 Design& Design::RoundRect(int x, int y, int w, int h, int roundness, int pen, TCoverFill fill) {
-  TCoverItem& item = Add(ikShape, x, y, w, h);
-  item.ShapeKind = skRoundRect;
-  item.Roundness = roundness;
-  item.PenWidth = pen;
-  item.Fill = fill;
+  AddShape(skRoundRect, x, y, w, h, pen, fill).Roundness = roundness;
   return *this;
 }
 
 Design& Design::Ellipse(int x, int y, int w, int h, int pen, TCoverFill fill) {
-  TCoverItem& item = Add(ikShape, x, y, w, h);
-  item.ShapeKind = skEllipse;
-  item.PenWidth = pen;
-  item.Fill = fill;
+  AddShape(skEllipse, x, y, w, h, pen, fill);
   return *this;
 }
 
-Design& Design::HLine(int x, int y, int w, int pen) {
-  TCoverItem& item = Add(ikLine, x, y, w, 0);
-  item.LineDirection = ldHorizontal;
-  item.PenWidth = pen;
-  return *this;
-}
-
-Design& Design::VLine(int x, int y, int h, int pen) {
-  TCoverItem& item = Add(ikLine, x, y, 0, h);
-  item.LineDirection = ldVertical;
-  item.PenWidth = pen;
-  return *this;
-}
-
-Design& Design::Diagonal(int x, int y, int w, int h, bool rising, int pen) {
+Design& Design::Line(TCoverLineDirection direction, int x, int y, int w, int h, int pen) {
   TCoverItem& item = Add(ikLine, x, y, w, h);
-  item.LineDirection = rising ? ldRising : ldFalling;
+  item.LineDirection = direction;
   item.PenWidth = pen;
   return *this;
+}
+
+Design& Design::HLine(int x, int y, int w, int pen) { return Line(ldHorizontal, x, y, w, 0, pen); }
+Design& Design::VLine(int x, int y, int h, int pen) { return Line(ldVertical, x, y, 0, h, pen); }
+Design& Design::Diagonal(int x, int y, int w, int h, bool rising, int pen) {
+  return Line(rising ? ldRising : ldFalling, x, y, w, h, pen);
 }
 
 }  // namespace covergen

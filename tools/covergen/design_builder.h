@@ -51,6 +51,8 @@ class Design {
  private:
   ql::TCoverItem& Add(ql::TCoverItemKind kind, int x, int y, int w, int h);
   ql::TCoverItem& AddStyled(ql::TCoverItemKind kind, int x, int y, const Style& style);
+  ql::TCoverItem& AddShape(ql::TCoverShape shape, int x, int y, int w, int h, int pen, ql::TCoverFill fill);
+  Design& Line(ql::TCoverLineDirection direction, int x, int y, int w, int h, int pen);
 
   std::string fileName_;
   std::string description_;

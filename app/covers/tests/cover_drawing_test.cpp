@@ -57,6 +57,17 @@ TCoverItem TextItem(int kind, int x, int y, int size = 24) {
   return item;
 }
 
+TCoverItem BoxItem(int kind, int x, int y, int w, int h) {
+  TCoverItem item;
+  item.Kind = kind;
+  item.X = x;
+  item.Y = y;
+  item.W = w;
+  item.H = h;
+  item.PenWidth = 1;
+  return item;
+}
+
 class CoverDrawing : public ::testing::Test {
  protected:
   CoverDrawing() { testing::EnsureApplication(); }
@@ -121,13 +132,7 @@ TEST_F(CoverDrawing, TheFlagLineIsLeftOutWithoutFlagsAndMarksEachSetFlagInItsBox
 }
 
 TEST_F(CoverDrawing, RoundnessTenOnTwoHundredByHundredGivesTwentyPixelCorners) {
-  TCoverItem box;
-  box.Kind = ikShape;
-  box.X = 200;
-  box.Y = 300;
-  box.W = 200;
-  box.H = 100;
-  box.PenWidth = 1;
+  TCoverItem box = BoxItem(ikShape, 200, 300, 200, 100);
   EXPECT_EQ(CornerEllipse(200, 100, 10), 20);
   EXPECT_EQ(CornerEllipse(200, 100, 15), 30);  // max(W, H) x roundness / 100, truncated
   for (int shape : {2, 3}) {
@@ -177,22 +182,11 @@ TEST_F(CoverDrawing, RoundnessTenOnTwoHundredByHundredGivesTwentyPixelCorners) {
 }
 
 TEST_F(CoverDrawing, ShapesFillLinesRunTheirWayAndTheMessageWrapsInsideItsBox) {
-  TCoverItem filled;
-  filled.Kind = ikShape;
+  TCoverItem filled = BoxItem(ikShape, 100, 100, 100, 60);
   filled.ShapeKind = skEllipse;
-  filled.X = 100;
-  filled.Y = 100;
-  filled.W = 100;
-  filled.H = 60;
   filled.Fill = cfBlack;
-  TCoverItem rising;
-  rising.Kind = ikLine;
+  TCoverItem rising = BoxItem(ikLine, 400, 100, 100, 100);
   rising.LineDirection = ldRising;
-  rising.X = 400;
-  rising.Y = 100;
-  rising.W = 100;
-  rising.H = 100;
-  rising.PenWidth = 1;
   TCoverItem message = TextItem(ikMessageBox, 100, 400);
   message.W = 300;
   message.H = 200;
@@ -307,11 +301,7 @@ TEST_F(CoverDrawing, TheRecipientsNameStandsWhereTheTemplatePutsIt) {
   field.Bold = true;
   TCoverItem label = TextItem(ikText, 100, 420, 30);
   label.Text = "To:";
-  TCoverItem rule;
-  rule.Kind = ikLine;
-  rule.X = 0;
-  rule.Y = 400;
-  rule.W = 1500;
+  TCoverItem rule = BoxItem(ikLine, 0, 400, 1500, 0);
   rule.PenWidth = 2;
   std::vector<TCoverItem> items = {label, field, rule};
   ASSERT_TRUE(WriteCoverTemplateFile(dir / "t.fct", items));
