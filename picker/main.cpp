@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/fax_store/fax_store.h"
+#include "app/settings/port_settings.h"
 #include "picker/picker_window.h"
 #include "platform/data_folder.h"
 #include "platform/message_windows/qt_message_pump.h"
@@ -13,6 +14,7 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   ql::InitDataFolder(args);
+  ql::InstallSettingsPortResolver();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet Printer Driver Phone Book"));
   ql::InstallQtMessagePump();  // message windows of the components run on this event loop

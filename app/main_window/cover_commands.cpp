@@ -7,36 +7,32 @@
 #include "app/ui/message_boxes.h"
 
 namespace ql {
-namespace {
 
-// The editor on a new row (isNew) or on the current outgoing row, then the list: a new
-// row is appended, so the table is closed and reopened and the list put on it.
-void EditAddQuickFax(TMainScreen& w, bool isNew) {
-  const uint32_t current = w.CurrentRecNo(TListTab::ltOutgoing);
-  if (!isNew && current == 0) {
+void TCoverCommands::NewQuickFax() { Edit(true, 0); }
+
+void TCoverCommands::EditCoverOfCurrent() {
+  const uint32_t recno = desk_.List(TListTab::ltOutgoing).CurrentRecNo();
+  if (recno == 0) {
     Beep();
     return;
   }
-  const TQuickFaxResult result = ql::EditAddQuickFax(&w, w.OutTable(), isNew, current);
-  switch (result.Outcome) {
-    case TQuickFaxOutcome::qoAppended:
-      w.SelectTab(TListTab::ltOutgoing);
-      w.FaxTableCloseAndOpen();
-      w.RefreshList(TListTab::ltOutgoing, result.RecNo);
-      break;
-    case TQuickFaxOutcome::qoWritten: w.RefreshList(TListTab::ltOutgoing, result.RecNo); break;
-    case TQuickFaxOutcome::qoCancelled: break;
-  }
+  Edit(false, recno);
 }
 
-}  // namespace
-
-void AttachCoverCommands(TMainScreen& window) {
+void TCoverCommands::Edit(bool isNew, uint32_t recno) {
   InstallShippedCovers(CoversFolder());
-  TMainScreen* w = &window;
-  window.AttachCommand(TCommand::cmNew, [w] { EditAddQuickFax(*w, true); });
-  window.AttachCommand(TCommand::cmAddCover, [w] { EditAddQuickFax(*w, false); });
-  window.AttachCommand(TCommand::cmEditCover, [w] { EditAddQuickFax(*w, false); });
+  TFaxList& outgoing = desk_.List(TListTab::ltOutgoing);
+  const TQuickFaxResult result = EditAddQuickFax(&desk_, outgoing.Table(), isNew, recno);
+  switch (result.Outcome) {
+    case TQuickFaxOutcome::qoAppended:
+      // A new row: the table is closed and reopened, and the list shows the row.
+      desk_.SelectTab(TListTab::ltOutgoing);
+      desk_.FaxTableCloseAndOpen();
+      outgoing.Refresh(result.RecNo);
+      break;
+    case TQuickFaxOutcome::qoWritten: outgoing.Refresh(result.RecNo); break;
+    case TQuickFaxOutcome::qoCancelled: break;
+  }
 }
 
 }  // namespace ql

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window/cover_commands.h"
 #include "app/main_window/main_screen.h"
+#include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
 #include "platform/message_windows/qt_message_pump.h"
 #include "platform/single_instance/single_instance.h"
@@ -16,6 +16,7 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   const std::filesystem::path folder = ql::InitDataFolder(args);
+  ql::InstallSettingsPortResolver();
   bool minimized = false;
   for (const std::string& arg : args) minimized = minimized || arg == "--minimized";
   QApplication app(argc, argv);
@@ -28,7 +29,6 @@ int main(int argc, char** argv) {
 
   ql::TMainScreen window;
   if (!window.TablesOpen()) return 1;  // the reason has been shown
-  ql::AttachCoverCommands(window);
   window.SetStartMinimized(minimized);
   QObject::connect(&justOne, &ql::TJustOne::RaiseRequested, &window, &ql::TMainScreen::BringForward);
   QTimer::singleShot(0, &window, &ql::TMainScreen::FirstActivation);

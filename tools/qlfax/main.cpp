@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
 #include "tools/qlfax/command.h"
 
@@ -31,6 +32,7 @@ void PrintHelp() {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   ql::InitDataFolder(args);
+  ql::InstallSettingsPortResolver();
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     PrintHelp();
     return args.empty() ? 2 : 0;

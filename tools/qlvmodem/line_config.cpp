@@ -86,12 +86,15 @@ std::optional<RemoteOptions> ParseRemote(const std::string& text, const std::fil
 std::string LineUsage() {
   return "usage: qlvmodem [--dir DIR] [--modem NAME=NUMBER[:CLASSES]]... [--remote NUMBER[:IDENT]]...\n"
          "                [--speed N|max] [--ring-period SECONDS] [--log FILE] [--trace]\n"
+         "                [--trace-dir DIR]\n"
          "  Starts a virtual fax line: each modem is a pseudo-terminal linked at DIR/NAME,\n"
          "  each remote an answering fax machine keeping what it receives in DIR/remote-NUMBER.\n"
-         "  Defaults: --modem ttyFAX0=100 --modem ttyFAX1=101 --remote 200.\n"
+         "  Defaults: --modem ttyFAX0=100 --modem ttyFAX1=101 without --modem and --remote;\n"
+         "  --remote 200 without --remote (unless a modem has that number).\n"
          "  --speed runs calls between remotes N times faster than real time (max: unpaced);\n"
          "  calls with a modem always run in real time. --trace shows the T.30 trace of the remotes\n"
-         "  and of the Class 2 modems' own sessions.\n"
+         "  and of the Class 2 modems' own sessions. --trace-dir writes a file per modem call into DIR:\n"
+         "  each command, response, frame, block of page data and carrier, and a Class 2 modem's steps.\n"
          "  Control: qlvmodem --dir DIR --control COMMAND (status, send NUMBER TIFF [IDENT],\n"
          "  received NUMBER, fault NUMBER NAME [VALUE], stop).\n";
 }
@@ -138,6 +141,9 @@ std::optional<LineConfig> ParseLineArguments(const std::vector<std::string>& arg
       }
     } else if (arg == "--trace") {
       config.trace = true;
+    } else if (arg == "--trace-dir") {
+      if (!value(&v)) return std::nullopt;
+      config.traceDir = v;
     } else if (arg == "--log") {
       if (!value(&v)) return std::nullopt;
       config.logPath = v;
@@ -146,10 +152,8 @@ std::optional<LineConfig> ParseLineArguments(const std::vector<std::string>& arg
       return std::nullopt;
     }
   }
-  if (modems.empty() && remotes.empty()) {
-    modems = {"ttyFAX0=100", "ttyFAX1=101"};
-    remotes = {"200"};
-  }
+  if (modems.empty() && remotes.empty()) modems = {"ttyFAX0=100", "ttyFAX1=101"};
+  const bool defaultRemote = remotes.empty();
   std::set<std::string> numbers;
   std::set<std::string> names;
   for (const auto& text : modems) {
@@ -160,8 +164,12 @@ std::optional<LineConfig> ParseLineArguments(const std::vector<std::string>& arg
       return std::nullopt;
     }
     modem->trace = config.trace;
+    modem->traceDir = config.traceDir;
     config.modems.push_back(*modem);
   }
+  // A line with modems only still has the remote fax at 200 to dial, unless a modem has
+  // that number.
+  if (defaultRemote && numbers.count("200") == 0) remotes = {"200"};
   for (const auto& text : remotes) {
     auto remote = ParseRemote(text, config.dir, error);
     if (!remote) return std::nullopt;

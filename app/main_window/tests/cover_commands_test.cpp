@@ -1,14 +1,13 @@
 // The cover-sheet commands from the main window: New, Add Cover and Edit on a row with a
 // cover sheet, with the rows and files they leave.
 
-#include "app/main_window/cover_commands.h"
-
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "app/fax_store/fax_store.h"
 #include "app/lists/table_list_model.h"
@@ -55,12 +54,14 @@ class CoverCommands : public ::testing::Test {
 
 TEST_F(CoverCommands, NewMakesAQuickFaxRowAndEditOpensItsCoverSheetAgain) {
   TMainScreen window;
-  AttachCoverCommands(window);
-  EXPECT_TRUE(std::filesystem::exists(dir_ / "Covers" / "ql0001.fct"));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   ASSERT_TRUE(window.Action(C::cmNew)->isEnabled());
   testing::ModalAnswerer answers;
   answers.ThenOn("Fax Cover Sheet Editor", Fill("Ann Lee", "Hello"));
-  window.Action(C::cmNew)->trigger();
+  QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
+  ASSERT_EQ(answers.Seen().size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "Covers" / "ql0001.fct"));  // put there on the way
   ASSERT_EQ(window.OutModel()->rowCount(), 1);
   EXPECT_EQ(Row(window, 0).recipient, "Ann Lee");
   EXPECT_EQ(Row(window, 0).faxCover, "COV00000.APF");
@@ -88,7 +89,6 @@ TEST_F(CoverCommands, AddCoverGivesAPrintedFaxItsCoverSheet) {
     ASSERT_EQ(AppendDriverFax(out, "REPORT.APF", "Dan", "Report", "555-0123"), 0);
   }
   TMainScreen window;
-  AttachCoverCommands(window);
   ASSERT_TRUE(window.Action(C::cmAddCover)->isEnabled());
   window.SetReceiveMode(true);  // not while receiving
   EXPECT_FALSE(window.Action(C::cmAddCover)->isEnabled());
