@@ -91,8 +91,12 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz
   COMMAND ${QL_GZIP} -9nf -k ${PROJECT_BINARY_DIR}/debian/changelog.Debian
   DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog.Debian VERBATIM)
 add_custom_target(ql_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz)
-install(FILES ${QL_INSTALL_SCRIPTS}/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${QL_INSTALL_SCRIPTS}/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillet)
+# Files only the Debian package has: a plain cmake --install leaves this component out.
+install(FILES ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillet
+        COMPONENT debian EXCLUDE_FROM_ALL)
+install(FILES ${QL_INSTALL_SCRIPTS}/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME quillet COMPONENT debian EXCLUDE_FROM_ALL)
 
 # --- The Debian package (scripts/package, or cpack -G DEB in a build folder) ----------
 set(CPACK_GENERATOR DEB)
@@ -130,4 +134,7 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")
+# Every component, the Debian one too, in one package.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 include(CPack)
