@@ -2,7 +2,7 @@
 // bitmap, with whitespace compression and scaling on for half of the inputs.
 
 #include "fax_document/fuzz/fuzz_input_file.h"
-#include "fax_document/unpacker_core.h"
+#include "fax_document/unpack/unpacker_core.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ql::fuzz::InputFile input(data, size, "IN.APF");

@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "fax_document/bmp_source.h"
-#include "fax_document/converter_core.h"
+#include "fax_document/sources/bmp_source.h"
+#include "fax_document/convert/converter_core.h"
 #include "fax_document/fuzz/fuzz_input_file.h"
-#include "fax_document/pcx_source.h"
-#include "fax_document/tiff_source.h"
+#include "fax_document/sources/pcx_source.h"
+#include "fax_document/sources/tiff_source.h"
 
 namespace {
 

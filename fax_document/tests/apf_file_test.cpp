@@ -1,14 +1,14 @@
 // The APF file layout as written and read: exact bytes of records and headers, page
 // location and the error codes of bad files.
 
-#include "fax_document/apf_file.h"
+#include "fax_document/apf/apf_file.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "fax_document/bitmap_source.h"
-#include "fax_document/converter_core.h"
+#include "fax_document/convert/bitmap_source.h"
+#include "fax_document/convert/converter_core.h"
 #include "fax_document/tests/test_pages.h"
 #include "serial/errors/error_codes.h"
 #include "tests/support/temp_dir.h"

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "fax_document/apf_file.h"
-#include "fax_document/bitmap_source.h"
-#include "fax_document/converter_core.h"
+#include "fax_document/apf/apf_file.h"
+#include "fax_document/convert/bitmap_source.h"
+#include "fax_document/convert/converter_core.h"
 #include "fax_document/reference/libtiff_codec.h"
 #include "fax_document/reference/sample_rasters.h"
 #include "fax_document/tests/test_pages.h"
-#include "fax_document/unpacker_core.h"
+#include "fax_document/unpack/unpacker_core.h"
 #include "tests/support/temp_dir.h"
 
 namespace ql {

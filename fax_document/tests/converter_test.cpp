@@ -1,18 +1,19 @@
 // The converter core: layout decisions, halving, top margins, names, abort and failures,
 // and the component's properties and events.
 
-#include "fax_document/converter_core.h"
+#include "fax_document/convert/converter_core.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "fax_document/bitmap_source.h"
-#include "fax_document/fax_converter.h"
-#include "fax_document/fax_file_ops.h"
-#include "fax_document/fax_unpacker.h"
+#include "fax_document/convert/bitmap_source.h"
+#include "fax_document/components/fax_converter.h"
+#include "fax_document/apf/apf_append.h"
+#include "fax_document/components/fax_normalise.h"
+#include "fax_document/components/fax_unpacker.h"
 #include "fax_document/reference/sample_rasters.h"
-#include "fax_document/text_source.h"
+#include "fax_document/sources/text_source.h"
 #include "fax_document/tests/test_pages.h"
 #include "serial/errors/error_codes.h"
 #include "tests/support/temp_dir.h"

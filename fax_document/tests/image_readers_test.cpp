@@ -9,13 +9,13 @@
 #include <memory>
 #include <random>
 
-#include "fax_document/bmp_source.h"
-#include "fax_document/dither.h"
-#include "fax_document/pcx_source.h"
+#include "fax_document/sources/bmp_source.h"
+#include "fax_document/convert/dither.h"
+#include "fax_document/sources/pcx_source.h"
 #include "fax_document/reference/sample_rasters.h"
 #include "fax_document/tests/test_pages.h"
-#include "fax_document/tiff_source.h"
-#include "fax_document/unpacker_core.h"
+#include "fax_document/sources/tiff_source.h"
+#include "fax_document/unpack/unpacker_core.h"
 #include "serial/errors/error_codes.h"
 #include "tests/support/temp_dir.h"
 

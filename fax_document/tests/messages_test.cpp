@@ -9,13 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "fax_document/bitmap_source.h"
-#include "fax_document/converter_core.h"
-#include "fax_document/fax_converter.h"
-#include "fax_document/fax_unpacker.h"
+#include "fax_document/convert/bitmap_source.h"
+#include "fax_document/convert/converter_core.h"
+#include "fax_document/components/fax_converter.h"
+#include "fax_document/components/fax_unpacker.h"
 #include "fax_document/reference/sample_rasters.h"
-#include "fax_document/t4_bit_writer.h"
-#include "fax_document/t4_codes.h"
+#include "fax_document/t4/t4_bit_writer.h"
+#include "fax_document/t4/t4_codes.h"
 #include "fax_document/tests/test_pages.h"
 #include "platform/message_pump.h"
 #include "platform/message_windows/message_window.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "fax_document/apf_file.h"
+#include "fax_document/apf/apf_file.h"
 #include "fax_document/tests/test_pages.h"
 #include "tests/support/temp_dir.h"
 

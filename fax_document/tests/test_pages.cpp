@@ -4,9 +4,9 @@
 #include <iterator>
 #include <memory>
 
-#include "fax_document/apf_file.h"
-#include "fax_document/bitmap_source.h"
-#include "fax_document/converter_core.h"
+#include "fax_document/apf/apf_file.h"
+#include "fax_document/convert/bitmap_source.h"
+#include "fax_document/convert/converter_core.h"
 
 namespace ql::testing {
 

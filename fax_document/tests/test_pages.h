@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "fax_document/mono_bitmap.h"
+#include "fax_document/convert/mono_bitmap.h"
 #include "fax_document/reference/libtiff_codec.h"
 
 namespace ql::testing {

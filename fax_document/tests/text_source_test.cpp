@@ -1,8 +1,8 @@
 // Text to fax: pages, form feeds, tabs, line widths and the font.
 
-#include "fax_document/text_source.h"
+#include "fax_document/sources/text_source.h"
 
-#include "fax_document/cp437.h"
+#include "fax_document/sources/cp437.h"
 
 #include <gtest/gtest.h>
 

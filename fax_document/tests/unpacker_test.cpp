@@ -1,15 +1,15 @@
 // Decoding rules of the unpacker: which lines come out, aspect modes, whitespace
 // compression, scaling, bad codes and bad files.
 
-#include "fax_document/unpacker_core.h"
+#include "fax_document/unpack/unpacker_core.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "fax_document/apf_file.h"
+#include "fax_document/apf/apf_file.h"
 #include "fax_document/reference/sample_rasters.h"
-#include "fax_document/t4_bit_writer.h"
+#include "fax_document/t4/t4_bit_writer.h"
 #include "fax_document/tests/test_pages.h"
 #include "serial/errors/error_codes.h"
 #include "tests/support/temp_dir.h"

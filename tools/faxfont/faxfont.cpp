@@ -21,7 +21,7 @@
 #include <fstream>
 #include <vector>
 
-#include "fax_document/cp437.h"
+#include "fax_document/sources/cp437.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "fax_document/fax_file_ops.h"
+#include "fax_document/apf/apf_append.h"
 #include "serial/errors/error_text.h"
 #include "tools/qlfax/command.h"
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <utility>
 
-#include "fax_document/fax_converter.h"
+#include "fax_document/components/fax_converter.h"
 #include "platform/text.h"
 #include "serial/errors/exceptions.h"
 #include "tools/qlfax/command.h"

@@ -4,8 +4,8 @@
 #include <ctime>
 #include <iostream>
 
-#include "fax_document/apf_file.h"
-#include "fax_document/unpacker_core.h"
+#include "fax_document/apf/apf_file.h"
+#include "fax_document/unpack/unpacker_core.h"
 #include "serial/errors/error_text.h"
 #include "tools/qlfax/command.h"
 

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "app/settings/work_folders.h"
-#include "fax_document/fax_file_ops.h"
+#include "fax_document/components/fax_normalise.h"
 #include "serial/errors/error_text.h"
 #include "tools/qlfax/command.h"
 

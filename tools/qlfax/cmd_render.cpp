@@ -2,8 +2,8 @@
 
 #include <iostream>
 
-#include "fax_document/fax_unpacker.h"
-#include "fax_document/png_export.h"
+#include "fax_document/components/fax_unpacker.h"
+#include "fax_document/export/png_export.h"
 #include "serial/errors/error_text.h"
 #include "tools/qlfax/command.h"
 

@@ -1,0 +1,84 @@
+#include "fax_document/sources/cp437.h"
+
+#include <unordered_map>
+
+namespace ql {
+namespace {
+
+// Codes 1-31 (the display symbols), then 127-255.
+constexpr char32_t kLow[32] = {
+    0,      0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022, 0x25D8, 0x25CB, 0x25D9,
+    0x2642, 0x2640, 0x266A, 0x266B, 0x263C, 0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7,
+    0x25AC, 0x21A8, 0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
+
+constexpr char32_t kHigh[129] = {
+    0x2302,  // 127
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
+    0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
+    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557,
+    0x255D, 0x255C, 0x255B, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559,
+    0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4,
+    0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0};
+
+}  // namespace
+
+char32_t Cp437ToUnicode(uint8_t code) {
+  if (code < 32) return kLow[code];
+  if (code == 32) return 0;
+  if (code < 127) return code;
+  return kHigh[code - 127];
+}
+
+namespace {
+
+// Decodes one UTF-8 character at `i`; false for a malformed sequence.
+bool NextUtf8(std::string_view text, size_t& i, char32_t& c) {
+  const auto lead = static_cast<uint8_t>(text[i]);
+  const int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+  if (length == 0 || i + length > text.size()) return false;
+  c = length == 1 ? lead : lead & (0x7F >> length);
+  for (int k = 1; k < length; ++k) {
+    const auto next = static_cast<uint8_t>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return false;
+    c = c << 6 | (next & 0x3F);
+  }
+  static constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < kSmallest[length] || c > 0x10FFFF) return false;  // overlong or out of range
+  i += length;
+  return true;
+}
+
+}  // namespace
+
+bool Utf8ToCp437(std::string_view text, std::string& out) {
+  static const auto* const kCodes = [] {
+    auto* codes = new std::unordered_map<char32_t, char>();
+    for (int code = 1; code < 256; ++code)
+      if (const char32_t c = Cp437ToUnicode(static_cast<uint8_t>(code)); c >= 0x80) (*codes)[c] = static_cast<char>(code);
+    (*codes)[0xA0] = static_cast<char>(255);  // no-break space
+    return codes;
+  }();
+  bool beyondAscii = false;
+  std::string converted;
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    if (!NextUtf8(text, i, c)) return false;
+    if (c < 0x80) {
+      converted.push_back(static_cast<char>(c));
+      continue;
+    }
+    beyondAscii = true;
+    const auto found = kCodes->find(c);
+    converted.push_back(found != kCodes->end() ? found->second : '?');
+  }
+  if (!beyondAscii) return false;
+  out = std::move(converted);
+  return true;
+}
+
+}  // namespace ql
