@@ -74,10 +74,17 @@ function(ql_test name)
   target_compile_definitions(${name} PRIVATE QL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                                              QL_BINARY_DIR="${PROJECT_BINARY_DIR}")
   set(_props TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_LIST ${name}_TESTS PROPERTIES ${_props})
   if(ARG_LABELS)
-    list(APPEND _props LABELS "${ARG_LABELS}")
+    # Test discovery passes properties on as a flat list, which would split several
+    # labels apart: they are set on the discovered tests once those are known.
+    set(_labels_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake")
+    file(WRITE "${_labels_file}"
+         "foreach(_test IN LISTS ${name}_TESTS)\n"
+         "  set_tests_properties(\"\${_test}\" PROPERTIES LABELS \"${ARG_LABELS}\")\n"
+         "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_labels_file}")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${_props})
 endfunction()
 
 function(_ql_link_qt target scope components)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/fax_store/fax_store.h"
+#include "app/settings/port_settings.h"
 #include "picker/picker_window.h"
 #include "platform/data_folder.h"
 #include "platform/message_windows/qt_message_pump.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   if (const auto answered = ql::AnswerHelpOrVersion(std::span(args).subspan(1), "qlpick", kUsage)) return *answered;
   ql::InitDataFolder(args);
+  ql::InstallSettingsPortResolver();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet Printer Driver Phone Book"));
   QApplication::setApplicationVersion(QString::fromUtf8(ql::QuilletVersion()));

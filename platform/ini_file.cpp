@@ -13,13 +13,6 @@ namespace ql {
 
 namespace {
 
-std::string_view TrimView(std::string_view s) {
-  const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 std::string_view Unquote(std::string_view s) {
   if (s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front())
     return s.substr(1, s.size() - 2);
@@ -29,7 +22,7 @@ std::string_view Unquote(std::string_view s) {
 }  // namespace
 
 std::optional<int> ParseIniInteger(std::string_view text) {
-  text = TrimView(text);
+  text = Trim(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';
@@ -67,18 +60,18 @@ IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {
 
 IniFile::Line IniFile::Parse(std::string text) {
   Line line;
-  const std::string_view trimmed = TrimView(text);
+  const std::string_view trimmed = Trim(text);
   if (trimmed.size() >= 2 && trimmed.front() == '[') {
     const auto close = trimmed.find(']');
     if (close != std::string_view::npos) {
       line.isSection = true;
-      line.section = std::string(TrimView(trimmed.substr(1, close - 1)));
+      line.section = std::string(Trim(trimmed.substr(1, close - 1)));
     }
   } else if (!trimmed.empty() && trimmed.front() != ';' && trimmed.front() != '#') {
     const auto eq = trimmed.find('=');
     if (eq != std::string_view::npos) {
       line.isKey = true;
-      line.key = std::string(TrimView(trimmed.substr(0, eq)));
+      line.key = std::string(Trim(trimmed.substr(0, eq)));
     }
   }
   line.text = std::move(text);
@@ -102,7 +95,7 @@ std::optional<std::string> IniFile::Find(std::string_view section, std::string_v
     const Line& line = lines_[i];
     if (line.isKey && EqualsIgnoreCase(line.key, key)) {
       const std::string_view text = line.text;
-      return std::string(Unquote(TrimView(text.substr(text.find('=') + 1))));
+      return std::string(Unquote(Trim(text.substr(text.find('=') + 1))));
     }
   }
   return std::nullopt;
@@ -136,12 +129,12 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
         line.text = line.key + "=" + std::string(value);
         return;
       }
-      if (!TrimView(line.text).empty()) lastKey = i + 1;
+      if (!Trim(line.text).empty()) lastKey = i + 1;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(lastKey), Parse(std::move(text)));
     return;
   }
-  if (!lines_.empty() && !TrimView(lines_.back().text).empty()) lines_.push_back(Parse(""));
+  if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back(Parse(""));
   std::string header(1, '[');  // built by appending: GCC 12 misreads "[" + s + "]" as overlapping
   header.append(section).push_back(']');
   lines_.push_back(Parse(std::move(header)));

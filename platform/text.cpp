@@ -24,4 +24,16 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
+std::string_view TrimLeft(std::string_view s, std::string_view chars) {
+  const auto first = s.find_first_not_of(chars);
+  return first == std::string_view::npos ? std::string_view() : s.substr(first);
+}
+
+std::string_view TrimRight(std::string_view s, std::string_view chars) {
+  const auto last = s.find_last_not_of(chars);
+  return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
+}
+
+std::string_view Trim(std::string_view s, std::string_view chars) { return TrimRight(TrimLeft(s, chars), chars); }
+
 }  // namespace ql

@@ -277,7 +277,7 @@ int CdxFile::ReadHeaders() {
     for (const CdxKey& k : n->keys) {
       CdxTag t;
       if (ReadTagHeader(k.recno, t) != xbOK) return xbBadIndex;
-      t.name = ToUpperAscii(k.key.substr(0, k.key.find_last_not_of(' ') + 1));
+      t.name = ToUpperAscii(TrimRight(k.key, " "));
       tags.push_back(std::move(t));
     }
     if (n->right == kNone) break;

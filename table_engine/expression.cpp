@@ -30,14 +30,9 @@ namespace {
 constexpr std::size_t kMaxTextLength = 4096;
 constexpr int kMaxDepth = 100;
 
-std::string_view RightTrimmed(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
-std::string_view LeftTrimmed(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  return s;
-}
+// xBase's trimming functions remove spaces only.
+std::string_view RightTrimmed(std::string_view s) { return TrimRight(s, " "); }
+std::string_view LeftTrimmed(std::string_view s) { return TrimLeft(s, " "); }
 
 enum class Tok { End, Number, String, Name, True, False, And, Or, Not, LParen, RParen, Comma,
                  Plus, Minus, Star, Slash, Eq, EqEq, Ne, Lt, Le, Gt, Ge, Dollar, Bad };

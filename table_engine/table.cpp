@@ -13,6 +13,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/file_names.h"
+#include "platform/text.h"
 #include "table_engine/codepage.h"
 #include "table_engine/file_io.h"
 #include "table_engine/key_encoding.h"
@@ -23,10 +24,9 @@ namespace {
 
 constexpr uint32_t kScanChunk = 512;  // records per read in full scans
 
-std::string_view RightTrimmed(std::string_view s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
-  return s;
-}
+// Fields are padded with spaces; some writers pad with NULs.
+constexpr std::string_view kFieldPadding(" \0", 2);
+std::string_view RightTrimmed(std::string_view s) { return TrimRight(s, kFieldPadding); }
 
 // Retries a non-blocking lock until it succeeds or the time-out has passed.
 template <typename TryLock>
@@ -626,9 +626,7 @@ int Table::GetString(std::string_view name, std::string& utf8) const {
   if (current_ == 0) return xbOK;
   const std::string_view raw(record_.data() + f->offset, static_cast<std::size_t>(f->width));
   if (f->type == 'N' || f->type == 'F') {
-    std::string_view t = RightTrimmed(raw);
-    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-    utf8.assign(t);
+    utf8.assign(TrimLeft(RightTrimmed(raw), " "));
     return xbOK;
   }
   utf8 = Cp1252ToUtf8(RightTrimmed(raw));

@@ -28,12 +28,6 @@ std::vector<std::string> ReadLines(const std::filesystem::path& path) {
   return lines;
 }
 
-std::string Trimmed(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
 }  // namespace
 
 void SaveGridOrders(const QTableView& view, const std::vector<std::string>& fields, const std::filesystem::path& base) {
@@ -56,7 +50,7 @@ void LoadGridOrders(QTableView& view, const std::vector<std::string>& fields, co
   QHeaderView* header = view.horizontalHeader();
   const std::vector<std::string> order = ReadLines(WithExtension(base, ".gco"));
   for (std::size_t i = 0; i < order.size() && static_cast<int>(i) < header->count(); ++i) {
-    const std::string name = Trimmed(order[i]);
+    const std::string name(Trim(order[i]));
     for (std::size_t logical = 0; logical < fields.size(); ++logical) {
       if (EqualsIgnoreCase(fields[logical], name)) {
         header->moveSection(header->visualIndex(static_cast<int>(logical)), static_cast<int>(i));
@@ -66,7 +60,7 @@ void LoadGridOrders(QTableView& view, const std::vector<std::string>& fields, co
   }
   const std::vector<std::string> widths = ReadLines(WithExtension(base, ".gcs"));
   for (std::size_t i = 0; i < widths.size(); ++i) {
-    const std::optional<int> parsed = ParseIniInteger(Trimmed(widths[i]));
+    const std::optional<int> parsed = ParseIniInteger(Trim(widths[i]));
     if (!parsed || *parsed < 0 || *parsed > 10000) continue;
     const int width = *parsed;
     if (i == 0) {

@@ -1,25 +1,28 @@
 #include "app/main_window/button_rules.h"
 
+#include "app/main_window/command_table.h"
+
 namespace ql {
 
 TButtonStates ButtonStates(const TListState& s) {
+  using C = TCommand;
+  const auto on = [&s](C c) { return MainCommand(c).IsEnabled(s); };
   TButtonStates b;
-  const bool outgoing = s.tab == TListTab::ltOutgoing;
-  b.sort = true;
-  b.cloneVisible = outgoing;
-  b.clone = outgoing && s.hasRow;
-  b.forwardVisible = !outgoing;
-  b.forward = !outgoing && s.hasRow;
-  b.send = outgoing && s.hasRow && !s.receiveMode;
-  b.newCover = outgoing;
-  b.edit = s.hasRow;
-  b.del = s.hasRow;
-  b.view = s.hasRow;
-  b.archive = s.hasRow;
-  b.addCover = outgoing && !s.receiveMode && s.hasRow && s.coverEmpty;
-  b.fileMenu = !s.receiveMode;
-  b.rebuild = !s.receiveMode;
-  b.preferences = !s.receiveMode;
+  b.sort = on(C::cmSort);
+  b.cloneVisible = MainCommand(C::cmClone).IsVisible(s);
+  b.clone = on(C::cmClone);
+  b.forwardVisible = MainCommand(C::cmForward).IsVisible(s);
+  b.forward = on(C::cmForward);
+  b.send = on(C::cmSend);
+  b.newCover = on(C::cmNew);
+  b.edit = on(C::cmEdit);
+  b.del = on(C::cmDelete);
+  b.view = on(C::cmView);
+  b.archive = on(C::cmArchive);
+  b.addCover = on(C::cmAddCover);
+  b.fileMenu = MainMenu(TMenuId::mnFile).IsEnabled(s);
+  b.rebuild = on(C::cmRebuild);
+  b.preferences = on(C::cmPreferences);
   return b;
 }
 

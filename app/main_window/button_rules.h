@@ -1,17 +1,10 @@
 #pragma once
-// Which fax-list commands are enabled and visible, from the state of the lists: one
-// place that decides, called after every command and every change of tab or row.
+// Which fax-list commands are enabled and visible in one state of the lists, as the
+// command table's rules decide them: a summary of the table for one state.
+
+#include "app/main_window/list_state.h"
 
 namespace ql {
-
-enum class TListTab { ltOutgoing, ltReceived };
-
-struct TListState {
-  TListTab tab = TListTab::ltOutgoing;
-  bool hasRow = false;       // the shown list has a current row
-  bool coverEmpty = false;   // outgoing: the current row has no cover sheet
-  bool receiveMode = false;  // receive mode is on
-};
 
 struct TButtonStates {
   bool sort = true;
@@ -22,6 +15,7 @@ struct TButtonStates {
   bool fileMenu = true, rebuild = true, preferences = true;
 };
 
+// The rules alone: a command carried out by another part also waits for that part.
 TButtonStates ButtonStates(const TListState& state);
 
 }  // namespace ql

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/main_window/main_screen.h"
+#include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
 #include "platform/message_windows/qt_message_pump.h"
 #include "platform/program_info/program_info.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
   if (const auto answered = ql::AnswerHelpOrVersion(std::span(args).subspan(1), "ql", kUsage)) return *answered;
   const std::filesystem::path folder = ql::InitDataFolder(args);
+  ql::InstallSettingsPortResolver();
   bool minimized = false;
   for (const std::string& arg : args) minimized = minimized || arg == "--minimized";
   QApplication app(argc, argv);

@@ -87,11 +87,6 @@ bool CopyFaxFile(const std::filesystem::path& source, const std::filesystem::pat
   return ok;
 }
 
-std::string TrimBoth(std::string_view text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
+std::string TrimBoth(std::string_view text) { return std::string(Trim(text, " ")); }
 
 }  // namespace ql

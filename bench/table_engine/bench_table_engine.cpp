@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/fax_store/fax_store.h"
+#include "platform/text.h"
 #include "table_engine/table_errors.h"
 
 namespace {
@@ -241,9 +242,7 @@ int main(int argc, char** argv) {
   const std::vector<Row> rows = MakeRows(n);
   std::vector<std::string> keys;
   for (std::size_t i = 0; i < 10000; ++i) {
-    std::string k = rows[(i * 7919) % rows.size()].subject.substr(0, 12);
-    for (char& c : k) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    keys.push_back(k);
+    keys.push_back(ql::ToUpperAscii(rows[(i * 7919) % rows.size()].subject.substr(0, 12)));
   }
   const Times e = RunEngine(rows, folder, keys);
   const Times q = RunSqlite(rows, folder / "bench.sqlite", keys);

@@ -1,6 +1,7 @@
 #include "fax_document/convert/converter_core.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <system_error>
 
@@ -16,28 +17,43 @@ namespace {
 // The 16-bit group of four fill bits and the end-of-line code: 15 zeros, then a one.
 constexpr uint32_t kFillAndEol = 0x8000;
 
+// Eight bytes as one number, the first byte the most significant.
 uint64_t LoadBigEndian64(const uint8_t* p) {
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v = v << 8 | p[i];
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
   return v;
 }
 
-// The first pixel position at or after `pos` (and before `end`) whose colour differs from
-// `black`; `end` when there is none.
-unsigned RunEnd(const uint8_t* raster, unsigned pos, unsigned end, bool black) {
-  const uint8_t flip = black ? 0xFF : 0x00;
-  while (pos < end) {
-    if ((pos & 7) != 0 || pos + 64 > end) {
-      const uint8_t bits = static_cast<uint8_t>((raster[pos >> 3] ^ flip) & (0xFF >> (pos & 7)));
-      if (bits != 0) return std::min(end, (pos & ~7u) + static_cast<unsigned>(__builtin_clz(bits) - 24));
-      pos = (pos & ~7u) + 8;
-      continue;
+// The 64 pixels from byte `byte` on, the first in the most significant bit; bytes past
+// the raster read as white.
+uint64_t PixelWord(const uint8_t* raster, unsigned bytes, unsigned byte) {
+  if (byte + 8 <= bytes) return LoadBigEndian64(raster + byte);
+  uint64_t word = 0;
+  for (unsigned i = 0; i < 8; ++i) word = word << 8 | (byte + i < bytes ? raster[byte + i] : 0);
+  return word;
+}
+
+// Collects the pixel positions below `limit` where the colour changes, in order, then
+// `limit` itself. The pixel before the first one counts as white, so a
+// line that starts black changes at 0. The raster is read 64 pixels at a time and all
+// changes of a word are marked at once (pixels that differ from their left neighbour),
+// so the cost goes with the number of runs, not their length. `ends` holds limit + 1.
+void FindColourChanges(const uint8_t* raster, unsigned bytes, unsigned limit, uint16_t* ends) {
+  unsigned count = 0;
+  uint64_t lastPixel = 0;
+  for (unsigned base = 0; base < limit; base += 64) {
+    const uint64_t word = PixelWord(raster, bytes, base / 8);
+    uint64_t changes = word ^ (word >> 1 | lastPixel << 63);
+    lastPixel = word & 1;
+    if (limit - base < 64) changes &= ~0ull << (64 - (limit - base));  // none at limit or past it
+    while (changes != 0) {
+      const unsigned offset = static_cast<unsigned>(__builtin_clzll(changes));
+      ends[count++] = static_cast<uint16_t>(base + offset);
+      changes &= ~(1ull << 63 >> offset);
     }
-    const uint64_t word = LoadBigEndian64(raster + (pos >> 3)) ^ (black ? ~0ull : 0ull);
-    if (word != 0) return pos + static_cast<unsigned>(__builtin_clzll(word));
-    pos += 64;
   }
-  return end;
+  ends[count] = static_cast<uint16_t>(limit);
 }
 
 }  // namespace
@@ -61,24 +77,41 @@ void ConverterCore::PlaceRow(uint8_t* buffer, unsigned rowBytes) const {
   std::memset(buffer, 0, CenterBytes);
 }
 
+bool ConverterCore::LastCodedLine::Matches(const uint8_t* line, unsigned width, unsigned margin,
+                                           bool doubled) const {
+  return valid && pageWidth == width && leftMargin == margin && widthDoubled == doubled &&
+         std::memcmp(raster, line, width / 8) == 0;
+}
+
 unsigned ConverterCore::CodeRasterLine(const uint8_t* raster) {
   std::memset(CodeBuffer, 0, std::min<unsigned>(CodeByte + 1, kConverterBufferSize));
+  const unsigned margin = std::min(LeftMargin, PageWidth);
+  if (last_.Matches(raster, PageWidth, margin, WidthDoubled)) {
+    std::memcpy(CodeBuffer, last_.code, last_.codeByte);
+    CodeByte = last_.codeByte;
+    CodeBit = last_.codeBit;
+    return CodeByte;
+  }
   T4BitWriter out(CodeBuffer);
   out.Put(kFillAndEol, 16);
-  const unsigned margin = std::min(LeftMargin, PageWidth);
-  if (AllZeroBytes(raster, PageWidth / 8)) {
+  const unsigned bytes = PageWidth / 8;
+  if (AllZeroBytes(raster, bytes)) {
     out.PutRun(false, PageWidth);
   } else {
     // Walk the raster pixels that fit beside the margin; with doubling each pixel counts
     // twice. The last run is cut or stretched so that the line is exactly PageWidth long.
     const unsigned scale = WidthDoubled ? 2 : 1;
     const unsigned walk = (PageWidth - margin + scale - 1) / scale;
+    if (runEnds_.size() < walk + 1) runEnds_.resize(walk + 1);
+    FindColourChanges(raster, bytes, walk, runEnds_.data());
     unsigned total = 0;
     unsigned pos = 0;
+    unsigned lead = margin;  // the first run, always white, starts with the margin
     bool black = false;
-    while (true) {
-      const unsigned end = RunEnd(raster, pos, walk, black);
-      unsigned run = (end - pos) * scale + (total == 0 && !black ? margin : 0);
+    for (const uint16_t* next = runEnds_.data();; ++next) {
+      const unsigned end = *next;
+      unsigned run = (end - pos) * scale + lead;
+      lead = 0;
       const bool last = end >= walk || total + run >= PageWidth;
       if (last) run = PageWidth - total;
       out.PutRun(black, run);
@@ -90,6 +123,16 @@ unsigned ConverterCore::CodeRasterLine(const uint8_t* raster) {
   }
   CodeByte = out.Finish(CodeBit);
   CodeByte += 2;
+  last_.valid = bytes <= sizeof last_.raster && CodeByte <= sizeof last_.code;
+  if (last_.valid) {
+    last_.pageWidth = PageWidth;
+    last_.leftMargin = margin;
+    last_.widthDoubled = WidthDoubled;
+    last_.codeByte = CodeByte;
+    last_.codeBit = CodeBit;
+    std::memcpy(last_.raster, raster, bytes);
+    std::memcpy(last_.code, CodeBuffer, CodeByte);
+  }
   return CodeByte;
 }
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/message_windows/message_window.h"
 
@@ -137,11 +138,28 @@ class ConverterCore {
   uint8_t LineBuffer[kConverterBufferSize] = {};
 
  private:
+  // The raster line coded last and its code. Text at high resolution draws every glyph
+  // row twice, so a line that repeats the one before is copied instead of coded again.
+  struct LastCodedLine {
+    bool valid = false;
+    unsigned pageWidth = 0;
+    unsigned leftMargin = 0;
+    bool widthDoubled = false;
+    unsigned codeByte = 0;
+    unsigned codeBit = 0;
+    uint8_t raster[2048 / 8] = {};
+    uint8_t code[kConverterBufferSize] = {};
+
+    bool Matches(const uint8_t* line, unsigned width, unsigned margin, bool doubled) const;
+  };
+
   bool ReportStatus(int kind);
   int ConvertPages(const ConverterSink& sink);
 
   std::unique_ptr<LineSource> source_;
   ConverterStatus status_;
+  LastCodedLine last_;
+  std::vector<uint16_t> runEnds_;  // where the runs of the line being coded end
 };
 
 }  // namespace ql

@@ -1,10 +1,24 @@
 #include "fax_document/sources/fax_font.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "serial/errors/error_codes.h"
 
 namespace ql {
+namespace {
+
+// ORs a number into four bytes, most significant byte first.
+void OrBigEndian32(uint8_t* p, uint32_t bits) {
+  if constexpr (std::endian::native == std::endian::little) bits = __builtin_bswap32(bits);
+  uint32_t word;
+  std::memcpy(&word, p, 4);
+  word |= bits;
+  std::memcpy(p, &word, 4);
+}
+
+}  // namespace
 
 int FaxFont::Load(int bytesPerGlyph, bool highRes) {
   return LoadFrom(FaxFontResource(), FaxFontResourceSize(), bytesPerGlyph, highRes);
@@ -21,17 +35,15 @@ int FaxFont::LoadFrom(const uint8_t* resource, size_t size, int bytesPerGlyph, b
     metrics_.BytesPerGlyph *= 2;
     metrics_.CellHeight *= 2;
   }
-  for (unsigned c = 0; c < 256; ++c) {
-    const uint8_t* in = font + c * loaded.BytesPerGlyph;
-    uint8_t* out = glyphs_ + c * metrics_.BytesPerGlyph;
-    for (unsigned row = 0; row < loaded.CellHeight; ++row) {
-      const uint8_t* source = in + row * loaded.BytesPerRow;
-      if (highRes) {
-        std::memcpy(out + 2 * row * loaded.BytesPerRow, source, loaded.BytesPerRow);
-        std::memcpy(out + (2 * row + 1) * loaded.BytesPerRow, source, loaded.BytesPerRow);
-      } else {
-        std::memcpy(out + row * loaded.BytesPerRow, source, loaded.BytesPerRow);
-      }
+  const uint32_t cellMask = ~0u << (32 - metrics_.CellWidth);
+  for (unsigned row = 0; row < metrics_.CellHeight; ++row) {
+    // At high resolution every stored row is drawn twice.
+    const unsigned stored = highRes ? row / 2 : row;
+    for (unsigned c = 0; c < 256; ++c) {
+      const uint8_t* source = font + c * loaded.BytesPerGlyph + stored * loaded.BytesPerRow;
+      uint32_t bits = 0;
+      for (unsigned i = 0; i < loaded.BytesPerRow; ++i) bits |= static_cast<uint32_t>(source[i]) << (24 - 8 * i);
+      rowBits_[row][c] = bits & cellMask;
     }
   }
   loaded_ = true;
@@ -40,22 +52,25 @@ int FaxFont::LoadFrom(const uint8_t* resource, size_t size, int bytesPerGlyph, b
 
 void FaxFont::DrawTextRow(std::string_view text, unsigned row, uint8_t* raster, size_t rasterBytes) const {
   if (!loaded_ || row == 0 || row > metrics_.CellHeight) return;
-  size_t bit = 0;
-  for (const char ch : text) {
-    if (bit + metrics_.CellWidth > rasterBytes * 8) break;
-    const uint8_t* glyphRow =
-        glyphs_ + static_cast<uint8_t>(ch) * metrics_.BytesPerGlyph + (row - 1) * metrics_.BytesPerRow;
-    // Shift the glyph row (at most 24 bits) into place and OR it into the raster.
-    uint32_t bits = 0;
-    for (unsigned i = 0; i < metrics_.BytesPerRow; ++i) bits |= static_cast<uint32_t>(glyphRow[i]) << (24 - 8 * i);
-    bits &= ~0u << (32 - metrics_.CellWidth);
-    const size_t byte = bit / 8;
-    const unsigned shift = bit % 8;
-    const uint64_t placed = static_cast<uint64_t>(bits) << (32 - shift);
-    for (unsigned i = 0; i < 5 && byte + i < rasterBytes; ++i)
-      raster[byte + i] |= static_cast<uint8_t>(placed >> (56 - 8 * i));
-    bit += metrics_.CellWidth;
+  const uint32_t* bits = rowBits_[row - 1];
+  const unsigned width = metrics_.CellWidth;
+  const size_t count = std::min(text.size(), rasterBytes * 8 / width);
+  // Glyph rows are gathered into `pending` (most significant bit first) and ORed into
+  // the raster four bytes at a time.
+  uint64_t pending = 0;
+  unsigned held = 0;
+  uint8_t* out = raster;
+  for (size_t i = 0; i < count; ++i) {
+    pending |= static_cast<uint64_t>(bits[static_cast<uint8_t>(text[i])]) << (32 - held);
+    held += width;
+    if (held >= 32) {
+      OrBigEndian32(out, static_cast<uint32_t>(pending >> 32));
+      out += 4;
+      pending <<= 32;
+      held -= 32;
+    }
   }
+  for (unsigned k = 0; k * 8 < held; ++k) out[k] |= static_cast<uint8_t>(pending >> (56 - 8 * k));
 }
 
 }  // namespace ql

@@ -48,9 +48,14 @@ class FaxFont {
   void DrawTextRow(std::string_view text, unsigned row, uint8_t* raster, size_t rasterBytes) const;
 
  private:
+  static constexpr unsigned kMaxCellHeight = 32;
+
   bool loaded_ = false;
   FontMetrics metrics_;
-  uint8_t glyphs_[256 * 96] = {};
+  // Every glyph row as one number, leftmost pixel in the most significant bit and
+  // nothing beyond the cell width, by row and then character: drawing a text row looks
+  // up one number per character from a single table row.
+  uint32_t rowBits_[kMaxCellHeight][256] = {};
 };
 
 }  // namespace ql

@@ -1,6 +1,7 @@
 #pragma once
 // Packs T.4 code words into bytes, first transmitted bit in bit 0 of each byte.
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -17,7 +18,8 @@ class T4BitWriter {
     acc_ |= static_cast<uint64_t>(lsbFirstBits) << fill_;
     fill_ += length;
     if (fill_ >= 32) {
-      for (int i = 0; i < 4; ++i) out_[byte_++] |= static_cast<uint8_t>(acc_ >> (8 * i));
+      OrLow32(out_ + byte_, static_cast<uint32_t>(acc_));
+      byte_ += 4;
       acc_ >>= 32;
       fill_ -= 32;
     }
@@ -48,6 +50,19 @@ class T4BitWriter {
   }
 
  private:
+  // ORs four bytes in, the low byte of `bits` first: one load and store where the
+  // machine stores its words that way.
+  static void OrLow32(uint8_t* p, uint32_t bits) {
+    if constexpr (std::endian::native == std::endian::little) {
+      uint32_t word;
+      std::memcpy(&word, p, 4);
+      word |= bits;
+      std::memcpy(p, &word, 4);
+    } else {
+      for (int i = 0; i < 4; ++i) p[i] |= static_cast<uint8_t>(bits >> (8 * i));
+    }
+  }
+
   uint8_t* out_;
   unsigned byte_ = 0;
   uint64_t acc_ = 0;

@@ -1,15 +1,15 @@
 #include "serial/comport/com_port.h"
 
 #include <array>
-#include <cctype>
 #include <chrono>
 #include <mutex>
 #include <thread>
 
-#include "app/settings/settings.h"
 #include "platform/clock.h"
 #include "platform/message_pump.h"
 #include "platform/message_windows/message_window.h"
+#include "platform/text.h"
+#include "serial/comport/port_device_resolver.h"
 #include "serial/dispatcher/dispatcher.h"
 #include "serial/errors/error_codes.h"
 
@@ -121,8 +121,9 @@ void TCustomComPort::OpenPortNow() {
     result = OpenPortWithHandle(handle, outsideHandle_, "COM" + std::to_string(comNumber_), inSize_, outSize_, dataBits_,
                                 stopBits_, parity_, baud_);
   } else {
-    const std::string device = PortDevice(Settings(), comNumber_ - 1);
-    result = OpenPort(handle, device, inSize_, outSize_, dataBits_, stopBits_, parity_, baud_);
+    // A number that names no device is a port that does not exist.
+    const std::string device = ResolvePortDevice(comNumber_);
+    result = device.empty() ? ecBadId : OpenPort(handle, device, inSize_, outSize_, dataBits_, stopBits_, parity_, baud_);
   }
   if (Check(MapOpenResult(result)) < 0) return;
   handle_ = handle;
@@ -442,7 +443,7 @@ bool TCustomComPort::AwaitString(const std::string& text, int32_t ticks, bool ig
   NotifyHold hold(port, previous);
   EventTimer timer;
   ArmTimer(timer, ticks);
-  auto fold = [ignoreCase](char c) { return ignoreCase ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c; };
+  auto fold = [ignoreCase](char c) { return ignoreCase ? AsciiUpper(c) : c; };
   std::size_t matched = 0;
   for (;;) {
     if (Check(CharReady(port)) > 0) {

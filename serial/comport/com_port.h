@@ -5,7 +5,8 @@
 // failed operations, and turns trigger notifications into events on the thread that
 // opened it (the user-interface thread) through its hidden message window.
 //
-// ComNumber n opens the device named by the settings' [Ports] section key "COMn".
+// ComNumber n opens the device that the installed port device resolver names for n
+// (serial/comport/port_device_resolver.h).
 
 #include <cstdint>
 #include <exception>

@@ -5,14 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace ql {
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 bool ParseNumber(const std::string& text, uint32_t& value) {
   if (text.empty() || text.size() > 9) return false;
@@ -88,9 +85,7 @@ bool BuildFromList(std::string text, TCommState& s) {
   std::string field;
   std::istringstream in(text);
   while (std::getline(in, field, ',')) {
-    while (!field.empty() && std::isspace(static_cast<unsigned char>(field.back()))) field.pop_back();
-    while (!field.empty() && std::isspace(static_cast<unsigned char>(field.front()))) field.erase(0, 1);
-    fields.push_back(field);
+    fields.emplace_back(Trim(field));
   }
   if (fields.empty() || fields.size() > 5 || !ParseNumber(fields[0], s.BaudRate)) return false;
   if (fields.size() > 1 && !ParseParity(fields[1], s.Parity)) return false;
@@ -108,7 +103,7 @@ bool BuildFromList(std::string text, TCommState& s) {
 
 bool BuildCommState(const char* definition, TCommState& state) {
   if (definition == nullptr) return false;
-  const std::string text = Lower(definition);
+  const std::string text = ToLowerAscii(definition);
   TCommState result = state;
   const bool ok = text.find('=') != std::string::npos ? BuildFromKeys(text, result) : BuildFromList(text, result);
   if (ok) state = result;

@@ -25,28 +25,33 @@ size_t WholePairPrefix(std::string_view stuffed, size_t limit) {
   return n;
 }
 
+Unstuffer::Byte Unstuffer::Classify(uint8_t byte) {
+  if (!pendingDle_) {
+    pendingDle_ = byte == kDle;
+    return pendingDle_ ? Byte::kEscape : Byte::kData;
+  }
+  pendingDle_ = false;
+  if (byte == kDle || byte == kSub) return Byte::kDataDle;
+  control_ = byte;
+  return Byte::kControl;
+}
+
 Unstuffer::Result Unstuffer::Take(std::string_view piece, std::string& data) {
   Result result;
   size_t i = 0;
   while (i < piece.size()) {
     const auto b = static_cast<uint8_t>(piece[i++]);
-    if (!pendingDle_) {
-      if (b == kDle)
-        pendingDle_ = true;
-      else
-        data += static_cast<char>(b);
-      continue;
-    }
-    pendingDle_ = false;
-    if (b == kDle) {
-      data += static_cast<char>(kDle);
-    } else if (b == kSub) {
-      data += static_cast<char>(kDle);
-      data += static_cast<char>(kDle);
-    } else {
-      control_ = b;
-      result.stop = b == kEtx ? Stop::kEnd : Stop::kControl;
-      break;
+    switch (Classify(b)) {
+      case Byte::kData: data += static_cast<char>(b); break;
+      case Byte::kEscape: break;
+      case Byte::kDataDle:
+        data += static_cast<char>(kDle);
+        if (b == kSub) data += static_cast<char>(kDle);
+        break;
+      case Byte::kControl:
+        result.consumed = i;
+        result.stop = b == kEtx ? Stop::kEnd : Stop::kControl;
+        return result;
     }
   }
   result.consumed = i;

@@ -51,6 +51,16 @@ class Unstuffer {
   // Appends the data bytes of `piece` to `data` and stops after the first DLE ETX or other
   // control pair. DLE DLE gives one 0x10, DLE SUB two.
   Result Take(std::string_view piece, std::string& data);
+
+  // What one byte of the stream is, for code that works on the stuffed stream in place
+  // (it must leave the pairs alone) or only looks for the end in it.
+  enum class Byte {
+    kData,     // a data byte on its own
+    kEscape,   // a DLE that waits for its partner
+    kDataDle,  // the second byte of DLE DLE (one data 0x10) or of DLE SUB (two)
+    kControl,  // the second byte of a control pair, DLE ETX included: ControlByte() tells which
+  };
+  Byte Classify(uint8_t byte);
   // The byte after the DLE of the last kControl stop.
   uint8_t ControlByte() const { return control_; }
   // True while a DLE waits for its partner.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
 #include "platform/program_info/program_info.h"
 #include "tools/qlfax/command.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     if (const auto answered = ql::AnswerHelpOrVersion(std::span(options).first(1), "qlfax", HelpText())) return *answered;
   }
   ql::InitDataFolder(args);
+  ql::InstallSettingsPortResolver();
   if (args.empty()) {
     PrintHelp();
     return 2;

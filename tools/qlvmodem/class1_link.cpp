@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "tools/qlvmodem/dte_bytes.h"
+#include "serial/dle/dle_codec.h"
 
 namespace ql::vmodem {
 
@@ -54,19 +54,10 @@ void Class1Link::Command(const std::string& command) {
   ToModem(command + "\r");
 }
 
-void Class1Link::SendFrame(const std::string& frame) {
-  std::string stuffed;
-  for (char c : frame) {
-    stuffed += c;
-    if (static_cast<uint8_t>(c) == kDle) stuffed += c;
-  }
-  stuffed += static_cast<char>(kDle);
-  stuffed += static_cast<char>(kEtx);
-  ToModem(stuffed);
-}
+void Class1Link::SendFrame(const std::string& frame) { ToModem(ql::dle::Stuffed(frame, true)); }
 
 void Class1Link::SendData(const std::string& bytes) {
-  outgoing_ += bytes;
+  ql::dle::AppendStuffed(outgoing_, bytes);
   Feed();
 }
 
@@ -90,19 +81,12 @@ void Class1Link::Feed() {
     if (outgoing_.empty()) {
       if (endPending_) {
         endPending_ = false;
-        const char end[2] = {static_cast<char>(kDle), static_cast<char>(kEtx)};
-        ToModem(std::string(end, 2));
+        ToModem(ql::dle::EndPair());
       }
       return;
     }
-    size_t room = static_cast<size_t>(std::max(0, TransmitBufferRoom(modem_)));
-    const size_t limit = std::min({room, kChunk, outgoing_.size()});
-    size_t n = 0;
-    while (n < limit) {
-      const size_t step = static_cast<uint8_t>(outgoing_[n]) == kDle ? 2 : 1;
-      if (n + step > limit) break;
-      n += step;
-    }
+    const size_t room = static_cast<size_t>(std::max(0, TransmitBufferRoom(modem_)));
+    const size_t n = ql::dle::WholePairPrefix(outgoing_, std::min(room, kChunk));
     if (n == 0) return;
     ToModem(outgoing_.substr(0, n));
     outgoing_.erase(0, n);
@@ -150,37 +134,35 @@ int Class1Link::OnOutput(at_state_s*, void* self, const uint8_t* bytes, size_t l
 }
 
 void Class1Link::Parse(const uint8_t* bytes, size_t length) {
-  for (size_t i = 0; i < length; ++i) {
-    const uint8_t b = bytes[i];
+  std::string_view rest(reinterpret_cast<const char*>(bytes), length);
+  while (!rest.empty()) {
     if (inData_) {
       if (skipLf_) {
         skipLf_ = false;
-        if (b == '\n') continue;  // the end of "CONNECT" CR LF, not data
-      }
-      if (dle_) {
-        dle_ = false;
-        if (b == kDle) {
-          data_ += static_cast<char>(b);
-        } else if (b == kEtx) {
-          inData_ = false;
-          if (frameMode_) {
-            if (data_.size() >= kFcsBytes) data_.resize(data_.size() - kFcsBytes);
-            events_.push_back({Event::Kind::kFrame, data_});
-          } else {
-            if (!data_.empty()) events_.push_back({Event::Kind::kData, data_});
-            events_.push_back({Event::Kind::kDataEnd, {}});
-          }
-          data_.clear();
+        if (rest.front() == '\n') {  // the end of "CONNECT" CR LF, not data
+          rest.remove_prefix(1);
+          continue;
         }
-      } else if (b == kDle) {
-        dle_ = true;
-      } else {
-        data_ += static_cast<char>(b);
       }
-      continue;
+      const auto taken = unstuffer_.Take(rest, data_);
+      rest.remove_prefix(taken.consumed);
+      if (taken.stop == ql::dle::Unstuffer::Stop::kEnd) {
+        inData_ = false;
+        if (frameMode_) {
+          if (data_.size() >= kFcsBytes) data_.resize(data_.size() - kFcsBytes);
+          events_.push_back({Event::Kind::kFrame, data_});
+        } else {
+          if (!data_.empty()) events_.push_back({Event::Kind::kData, data_});
+          events_.push_back({Event::Kind::kDataEnd, {}});
+        }
+        data_.clear();
+      }
+      continue;  // other pairs carry nothing here
     }
-    if (b != '\r' && b != '\n') {
-      line_ += static_cast<char>(b);
+    const char c = rest.front();
+    rest.remove_prefix(1);
+    if (c != '\r' && c != '\n') {
+      line_ += c;
       continue;
     }
     if (line_.empty()) continue;
@@ -195,7 +177,7 @@ void Class1Link::Parse(const uint8_t* bytes, size_t length) {
     if (line_ == "CONNECT" && receiving_) {
       inData_ = true;
       skipLf_ = true;
-      dle_ = false;
+      unstuffer_.Reset();
       data_.clear();
     }
     line_.clear();

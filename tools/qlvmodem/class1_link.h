@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 
+#include "serial/dle/dle_codec.h"
 #include "tools/qlvmodem/spandsp_access.h"
 
 struct t31_state_s;
@@ -45,9 +47,11 @@ class Class1Link {
   void Command(const std::string& command);
   // An HDLC frame to send after CONNECT (the modem adds the check sequence).
   void SendFrame(const std::string& frame);
-  // Data to send after CONNECT for +FTM; End() closes it with DLE ETX once all has gone.
+  // Data to send after CONNECT for +FTM (stuffed here); EndData() closes it with DLE ETX
+  // once all has gone.
   void SendData(const std::string& bytes);
   void EndData();
+  // Bytes not yet taken by the modem, as stuffed.
   size_t DataWaiting() const { return outgoing_.size(); }
   // Ends a +FRH/+FRM wait; the modem answers OK.
   void Abort();
@@ -80,7 +84,7 @@ class Class1Link {
   bool receiving_ = false;  // the last command was +FRH or +FRM (or the caller's answer)
   bool frameMode_ = false;  // what is received comes as frames (else page data)
   bool inData_ = false;
-  bool dle_ = false;
+  ql::dle::Unstuffer unstuffer_;
   bool skipLf_ = false;
   std::string line_;
   std::string data_;

@@ -1,5 +1,4 @@
 // The program's side of a Class 2/2.0 modem: +F commands, reports and page data.
-// The fax session itself (T.30 on the Class 1 layer) is in class2_session.cpp.
 
 #include "tools/qlvmodem/class2_engine.h"
 
@@ -11,8 +10,12 @@
 namespace ql::vmodem {
 
 namespace {
-// Page data the modem holds for the line before it stops taking more from the program.
+// Page data the modem holds for the line: past the first it stops taking more; a
+// program that paces with XON/XOFF is stopped past the second and let go again below
+// the third, well before the line runs dry (that would spoil the rows on their way).
 constexpr size_t kPageBacklog = 2048;
+constexpr size_t kPauseAbove = 1024;
+constexpr size_t kResumeBelow = 512;
 
 uint8_t Reversed(uint8_t b) {
   b = static_cast<uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
@@ -51,14 +54,21 @@ bool OneOf(const std::string& part, std::initializer_list<const char*> names) {
 
 std::string ValueOf(const std::string& part) { return part.substr(part.find('=') + 1); }
 
-// Stuffs page data for the modem-to-program direction or the Class 1 layer.
-void AppendStuffed(std::string& out, uint8_t byte) {
-  out += static_cast<char>(byte);
-  if (byte == kDle) out += static_cast<char>(kDle);
+bool IsAcceptedStatus(int status) { return status == 1 || status == 3 || status == 5; }
+
+// The post-page command a Class 2.0 program names in the pair that ends its page.
+int PostPageOfPair(uint8_t control) {
+  switch (control) {
+    case ',': return fcf::kMps;
+    case ';': return fcf::kEom;
+    case '.': return fcf::kEop;
+    default: return -1;
+  }
 }
 }  // namespace
 
-Class2Engine::Class2Engine(bool version20, Hooks hooks) : v20_(version20), hooks_(std::move(hooks)) {}
+Class2Engine::Class2Engine(bool version20, Hooks hooks)
+    : v20_(version20), hooks_(std::move(hooks)), session_(*this, hooks_.trace, hooks_.note) {}
 
 Class2Engine::~Class2Engine() = default;
 
@@ -72,6 +82,8 @@ void Class2Engine::FinalResult(bool ok) {
   commandPending_ = false;
   Line(ok ? "OK" : "ERROR");
 }
+
+// --- commands ------------------------------------------------------------------------
 
 bool Class2Engine::Command(const std::string& command) {
   if (!StartsWith(command, "AT+F")) return false;
@@ -96,6 +108,13 @@ bool Class2Engine::SessionCommand(const std::string& part, bool& answered) {
     localId_ = id.substr(0, 20);
     return true;
   }
+  if (part == "+FIP" || part == "+FIP=0") {
+    // Class 2.0's reset: the program's session settings return to their initial values.
+    localId_.clear();
+    local_ = SessionParameters{};
+    pageStatusSetting_ = 0;
+    return true;
+  }
   if (OneOf(part, {"+FLID?", "+FLI?"})) {
     Line("\"" + localId_ + "\"");
     return true;
@@ -108,7 +127,7 @@ bool Class2Engine::SessionCommand(const std::string& part, bool& answered) {
     return true;
   }
   if (OneOf(part, {"+FDCS?", "+FCS?"})) {
-    Line(session_.Text());
+    Line(chosen_.Text());
     return true;
   }
   if (OneOf(part, {"+FPTS?", "+FPS?"})) {
@@ -122,171 +141,232 @@ bool Class2Engine::SessionCommand(const std::string& part, bool& answered) {
     return true;
   }
   if (part == "+FDT") {
-    if (state_ != State::kReady) return false;
-    answered = true;
-    commandPending_ = true;
-    StartPage();
+    if (!session_.SendPage()) return false;
+    answered = commandPending_ = true;
     return true;
   }
   if (StartsWith(part, "+FET=")) {
+    static constexpr int kPostPage[] = {fcf::kMps, fcf::kEom, fcf::kEop};
     std::string value = ValueOf(part);
-    if (state_ != State::kAwaitFet || value.size() != 1 || value[0] < '0' || value[0] > '2') return false;
-    answered = true;
-    commandPending_ = true;
-    EndOfPageCommand(value[0] == '0' ? fcf::kMps : value[0] == '1' ? fcf::kEom : fcf::kEop);
+    if (value.size() != 1 || value[0] < '0' || value[0] > '2' || !session_.EndPage(kPostPage[value[0] - '0']))
+      return false;
+    answered = commandPending_ = true;
     return true;
   }
   if (part == "+FDR") {
-    if (link_ == nullptr || caller_) return false;
-    answered = true;
-    commandPending_ = true;
-    ProgramReadyForPage();
+    if (!session_.InCall() || session_.Caller()) return false;
+    answered = commandPending_ = true;
+    ReadyForPage();
     return true;
   }
   if (OneOf(part, {"+FKS", "+FK"})) {
-    if (link_ != nullptr && state_ != State::kClosing) {
-      answered = true;
-      commandPending_ = true;
-      AbortSession();
-    }
+    answered = commandPending_ = true;
+    if (!session_.Abort()) answered = commandPending_ = false;  // no call: nothing to end
     return true;
   }
   return false;
 }
 
+void Class2Engine::Connected(bool asCaller) {
+  commandPending_ = true;  // the ATD or ATA that made the call
+  lastPageStatus_ = 1;
+  pageStatusSetting_ = 0;
+  chosen_ = SessionParameters{};
+  fromProgram_.Reset();
+  held_ = false;
+  handover_ = Handover::kNone;
+  pageIn_ = PageIn::kNone;
+  waiting_.clear();
+  postPage_ = 0;
+  session_.Connected(asCaller, localId_, local_);
+}
+
+void Class2Engine::Transmit(int16_t* samples, int count) {
+  session_.Transmit(samples, count);
+  Pace();
+}
+
+void Class2Engine::Receive(int16_t* samples, int count) {
+  session_.Receive(samples, count);
+  Pace();
+}
+
 // --- page data from the program (sending) ------------------------------------------
 
 bool Class2Engine::WantsData() const {
-  return state_ == State::kPageData || awaitingDc2_ || (programReady_ && !pageDelivered_);
+  return session_.SendingPage() || handover_ == Handover::kAwaitingDc2 || handover_ == Handover::kStreaming;
 }
 
 size_t Class2Engine::Data(const uint8_t* bytes, size_t length) {
-  if (state_ != State::kPageData) {
+  if (!session_.SendingPage()) {
     // Receiving: DC2 says the program is ready for the page; anything else (flow
     // control characters) carries nothing for the modem.
-    for (size_t i = 0; i < length; ++i) {
-      if (bytes[i] == kDc2 && awaitingDc2_) {
-        awaitingDc2_ = false;
-        programReady_ = true;
-        GivePageToProgram({});
-        return i + 1;
-      }
-    }
-    return length;
+    size_t taken = length;
+    TakeDc2(bytes, length, taken);
+    return taken;
   }
-  if (link_->DataWaiting() > kPageBacklog) return 0;
-  Enter(State::kPageData, kProgramSilence);  // the program is still there
-  std::string stuffed;
-  for (size_t i = 0; i < length; ++i) {
-    const uint8_t b = bytes[i];
-    if (dle_) {
-      dle_ = false;
-      if (b == kDle) {
-        AppendStuffed(stuffed, v20_ ? b : Reversed(b));
-        continue;
-      }
-      int postPage = -1;  // DLE ETX ends the page; Class 2.0 may name the post-page command
-      if (b == kEtx) postPage = 0;
-      if (v20_ && b == ',') postPage = fcf::kMps;
-      if (v20_ && b == ';') postPage = fcf::kEom;
-      if (v20_ && b == '.') postPage = fcf::kEop;
-      if (postPage < 0) continue;  // other DLE pairs carry nothing for the page
-      stuffed += static_cast<char>(kDle);
-      stuffed += static_cast<char>(kEtx);
-      corrupter_.Process(reinterpret_cast<uint8_t*>(stuffed.data()), stuffed.size());
-      stuffed.resize(stuffed.size() - 2);
-      link_->SendData(stuffed);
-      link_->EndData();
-      postPage_ = postPage;
-      Enter(State::kPageDrain);
-      return i + 1;
-    }
-    if (b == kDle) {
-      dle_ = true;
-      continue;
-    }
-    AppendStuffed(stuffed, v20_ ? b : Reversed(b));
+  if (session_.PageBytesWaiting() > kPageBacklog) return 0;
+  std::string data;
+  const auto taken = fromProgram_.Take({reinterpret_cast<const char*>(bytes), length}, data);
+  session_.PageBytes(data);  // sent data has the same bit order in every class
+  if (taken.stop == ql::dle::Unstuffer::Stop::kEnd) {
+    session_.PageDataEnd(0);  // DLE ETX: +FET names what follows
+  } else if (taken.stop == ql::dle::Unstuffer::Stop::kControl && v20_) {
+    const int postPage = PostPageOfPair(fromProgram_.ControlByte());
+    if (postPage > 0) session_.PageDataEnd(postPage);  // other pairs carry nothing for the page
   }
-  corrupter_.Process(reinterpret_cast<uint8_t*>(stuffed.data()), stuffed.size());
-  link_->SendData(stuffed);
-  return length;
+  Pace();
+  return taken.consumed;
+}
+
+// A Class 2 modem paces the program's page data with XON/XOFF: it asks the program to
+// stop while it holds enough, and to go on once the line has taken most of it. Once
+// the page has ended nothing holds the program any more.
+void Class2Engine::Pace() {
+  const size_t waiting = session_.SendingPage() ? session_.PageBytesWaiting() : 0;
+  const bool hold = held_ ? waiting >= kResumeBelow : waiting > kPauseAbove;
+  if (hold == held_) return;
+  held_ = hold;
+  if (hooks_.flow) hooks_.flow(!hold);
 }
 
 // --- page data for the program (receiving) -----------------------------------------
 
-// +FDR: the program wants the next page, or the answer to the last one sent.
-void Class2Engine::ProgramReadyForPage() {
-  if (state_ == State::kAwaitFdr) {
-    fdrPending_ = true;
-    static constexpr uint8_t kResponses[] = {fcf::kMcf, fcf::kMcf, fcf::kRtn, fcf::kRtp, fcf::kPin, fcf::kPip};
-    const uint8_t response = kResponses[pageStatusSetting_ != 0 ? pageStatusSetting_ : lastPageStatus_];
+void Class2Engine::TakeDc2(const uint8_t* bytes, size_t length, size_t& taken) {
+  if (handover_ != Handover::kAwaitingDc2) return;
+  for (size_t i = 0; i < length; ++i) {
+    if (bytes[i] != kDc2) continue;
+    handover_ = Handover::kStreaming;
+    taken = i + 1;
+    Deliver();
+    return;
+  }
+}
+
+// +FDR: the program wants the next page, or the answer to the last one to go out.
+void Class2Engine::ReadyForPage() {
+  if (session_.AwaitingAnswer()) {
+    const int status = pageStatusSetting_ != 0 ? pageStatusSetting_ : lastPageStatus_;
     pageStatusSetting_ = 0;
-    responseSent_ = response;
-    NoteVerdict("page " + std::to_string(pagesAccepted_ + 1) + " received, answered ", response);
-    Send(State::kSendPostPageResponse, {MakeFrame(response, {}, true)});
+    handover_ = Handover::kAwaitingPage;
+    session_.AnswerPage(status);
     return;
   }
-  if (pageStarted_ && !pageDelivered_) {
+  if (pageIn_ != PageIn::kNone) {
     Line("CONNECT");
-    awaitingDc2_ = true;
+    handover_ = Handover::kAwaitingDc2;
     return;
   }
-  fdrPending_ = true;
+  handover_ = Handover::kAwaitingPage;
 }
 
-// Page data from the line: spoilt when the page-rejection fault is armed, judged by the
-// copy check, and handed on.
-void Class2Engine::PageArrived(std::string bytes, bool ended) {
-  if (corrupter_.Armed()) {
-    // The corrupter works on the stuffed stream, as a program would write it.
-    std::string stuffed;
-    for (char c : bytes) AppendStuffed(stuffed, static_cast<uint8_t>(c));
-    if (ended) stuffed += std::string{static_cast<char>(kDle), static_cast<char>(kEtx)};
-    corrupter_.Process(reinterpret_cast<uint8_t*>(stuffed.data()), stuffed.size());
-    // It changes neither the length nor any DLE, so the stream stays well formed.
-    bytes.clear();
-    const size_t dataEnd = ended ? stuffed.size() - 2 : stuffed.size();
-    for (size_t i = 0; i < dataEnd; ++i) {
-      if (static_cast<uint8_t>(stuffed[i]) == kDle) ++i;  // DLE DLE: one data byte 0x10
-      if (i < dataEnd) bytes += stuffed[i];
-    }
-  }
-  checker_.Put(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-  if (ended) {
-    const PageChecker::Quality quality = checker_.EndPage();
-    lastPageStatus_ = quality == PageChecker::Quality::kGood ? 1 : quality == PageChecker::Quality::kPoor ? 3 : 2;
-    pageEnded_ = true;
-  }
-  GivePageToProgram(bytes);
-}
-
-// Page data arrives (or the program became ready): it goes on at once when the
-// program has sent DC2, else it waits; the end of the page follows its last byte.
-void Class2Engine::GivePageToProgram(const std::string& bytes) {
-  pageIn_ += bytes;
-  if (!programReady_ || pageDelivered_) return;
+// What has arrived goes on at once while the page streams, else waits; the end of the
+// page follows its last byte.
+void Class2Engine::Deliver() {
+  if (handover_ != Handover::kStreaming) return;
   std::string out;
-  out.reserve(pageIn_.size() + 16);
-  for (char c : pageIn_) AppendStuffed(out, v20_ ? static_cast<uint8_t>(c) : Reversed(static_cast<uint8_t>(c)));
-  pageIn_.clear();
-  if (pageEnded_) {
-    out += static_cast<char>(kDle);
-    out += static_cast<char>(kEtx);
-    pageDelivered_ = true;
-    programReady_ = false;
+  out.reserve(waiting_.size() + 16);
+  for (char c : waiting_) {
+    const auto b = static_cast<uint8_t>(c);
+    ql::dle::AppendStuffedByte(out, v20_ ? b : Reversed(b));
+  }
+  waiting_.clear();
+  if (pageIn_ == PageIn::kEnded) {
+    out += ql::dle::EndPair();
+    handover_ = Handover::kDelivered;
   }
   if (!out.empty()) hooks_.emit(out);
-  if (pageDelivered_) ReportReceivedPage();
+  ReportReceivedPage();
 }
 
 // After the page's data: its status and the post-page command, once both the program
 // has the whole page and the sender has said what follows.
 void Class2Engine::ReportReceivedPage() {
-  if (!pageDelivered_ || !postPageKnown_ || pageReported_) return;
-  pageReported_ = true;
+  if (handover_ != Handover::kDelivered || postPage_ == 0) return;
+  handover_ = Handover::kNone;
+  pageIn_ = PageIn::kNone;
   Report("+FPTS", "+FPS", std::to_string(lastPageStatus_));
   Report("+FET", "+FET", postPage_ == fcf::kMps ? "0" : postPage_ == fcf::kEom ? "1" : "2");
   FinalResult(true);
+}
+
+// --- what the session reports ------------------------------------------------------
+
+void Class2Engine::FaxConnection() { Line(v20_ ? "+FCO" : "+FCON"); }
+
+// +FCSI and +FDIS tell the program what the far machine is and can take.
+void Class2Engine::FarCapabilities(const std::string& farId, const SessionParameters& offered) {
+  if (!farId.empty()) Report("+FCSI", "+FCI", "\"" + farId + "\"");
+  Report("+FDIS", "+FIS", offered.Text());
+  if (commandPending_) FinalResult(true);
+}
+
+void Class2Engine::SenderId(const std::string& farId) { Report("+FTSI", "+FTI", "\"" + farId + "\""); }
+
+void Class2Engine::ParametersChosen(const SessionParameters& chosen) {
+  chosen_ = chosen;
+  Report("+FDCS", "+FCS", chosen.Text());
+}
+
+void Class2Engine::PageCarrierUp() {
+  Line("CONNECT");
+  if (!v20_) hooks_.emit(std::string(1, static_cast<char>(kXon)));  // send now
+  fromProgram_.Reset();
+}
+
+void Class2Engine::PageSent(bool awaitPostPage) {
+  if (awaitPostPage) FinalResult(true);
+}
+
+// Class 2 reports each page's status; Class 2.0 answers a rejected page with ERROR and
+// tells the status on +FPS?.
+void Class2Engine::PageAnswered(int status, bool goesOn) {
+  lastPageStatus_ = status;
+  if (!v20_) Report("+FPTS", "+FPS", std::to_string(status));
+  if (goesOn) FinalResult(IsAcceptedStatus(status) || !v20_);
+}
+
+// The training was confirmed: the ATA has set the call up, unless a +FDR already waits
+// for the page (a sender that trains again after a rejected page).
+void Class2Engine::ReadyToReceive() {
+  if (handover_ != Handover::kAwaitingPage && commandPending_) FinalResult(true);
+}
+
+void Class2Engine::PageArriving() {
+  pageIn_ = PageIn::kArriving;
+  waiting_.clear();
+  postPage_ = 0;
+  if (handover_ != Handover::kAwaitingPage) return;
+  Line("CONNECT");
+  handover_ = Handover::kAwaitingDc2;
+}
+
+void Class2Engine::PageData(const std::string& bytes) {
+  waiting_ += bytes;
+  Deliver();
+}
+
+void Class2Engine::PageArrived(int status) {
+  lastPageStatus_ = status;
+  pageIn_ = PageIn::kEnded;
+  Deliver();
+}
+
+void Class2Engine::PostPageCommand(int postPage) {
+  postPage_ = postPage;
+  ReportReceivedPage();
+}
+
+void Class2Engine::SessionEnded(int hangupCode) {
+  Report("+FHNG", "+FHS", std::to_string(hangupCode));
+  handover_ = Handover::kNone;
+  pageIn_ = PageIn::kNone;
+  Pace();
+}
+
+void Class2Engine::OnHook(bool ok, bool clearCall) {
+  if (clearCall && hooks_.hangUp) hooks_.hangUp();
+  if (commandPending_) FinalResult(ok);
 }
 
 }  // namespace ql::vmodem

@@ -1,12 +1,9 @@
-// The fax session of a Class 2/2.0 modem: T.30 phases B to E on the modem's own
-// Class 1 layer. Step is the one place that decides transitions; each state's part of
-// it reads on its own. Time-outs are in line time, so they hold at any line speed.
+#include "tools/qlvmodem/class2_session.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "tools/qlvmodem/class2_engine.h"
-#include "tools/qlvmodem/dte_bytes.h"
+#include "serial/dle/dle_codec.h"
 
 namespace ql::vmodem {
 
@@ -29,77 +26,81 @@ const char* const kStateNames[] = {
 bool IsLine(const Class1Link::Event& event, const char* text) {
   return event.kind == Class1Link::Event::Kind::kLine && event.text == text;
 }
+
+bool IsPostPage(int code) { return code == fcf::kMps || code == fcf::kEom || code == fcf::kEop; }
+
+// The copy check's verdict as the page status this modem answers with.
+int StatusOfQuality(PageChecker::Quality quality) {
+  return StatusOfResponse(quality == PageChecker::Quality::kGood   ? fcf::kMcf
+                          : quality == PageChecker::Quality::kPoor ? fcf::kRtp
+                                                                   : fcf::kRtn);
+}
 }  // namespace
+
+Class2Session::Class2Session(Events& events, std::function<void(const std::string&)> trace,
+                             std::function<void(const std::string&)> note)
+    : events_(events), trace_(std::move(trace)), note_(std::move(note)) {}
+
+Class2Session::~Class2Session() = default;
 
 // --- call set-up and end ----------------------------------------------------------
 
-// Everything a call learns starts afresh; the program's settings stay.
-void Class2Engine::Note(const std::string& text) {
-  if (hooks_.note) hooks_.note(text);
-}
-
-// A page's verdict, sent or received; pages are counted as the document counts them.
-void Class2Engine::NoteVerdict(const std::string& what, uint8_t response) {
-  Note(what + ResponseName(response) + " at " + std::to_string(BitsPerSecond(session_.br)) + " bit/s");
-  if (response == fcf::kMcf || response == fcf::kRtp || response == fcf::kPip) ++pagesAccepted_;
-}
-
-void Class2Engine::ResetCall() {
-  far_ = SessionParameters{};
-  session_ = SessionParameters{};
-  sessionChosen_ = false;
+// Everything a call learns starts afresh; the program's settings come with it.
+void Class2Session::Connected(bool asCaller, const std::string& localId, const SessionParameters& local) {
+  localId_ = localId;
+  local_ = local;
+  far_ = session_ = SessionParameters{};
+  sessionChosen_ = trained_ = faxConnected_ = senderIdGiven_ = heardCarrier_ = lastFrameFinal_ = dcnSeen_ = false;
   farId_.clear();
-  disSeen_ = dcsSeen_ = trained_ = fconGiven_ = tsiGiven_ = heardCarrier_ = lastFrameFinal_ = dcnSeen_ = false;
+  dis_.reset();
+  dcs_.reset();
   lastFcf_ = postPage_ = pagesDone_ = pagesAccepted_ = finishCode_ = tries_ = 0;
   responseSent_ = 0;
-  lastPageStatus_ = 1;
-  pageStatusSetting_ = 0;
-  dle_ = false;
-  pageIn_.clear();
-  pageStarted_ = pageEnded_ = pageDelivered_ = pageReported_ = postPageKnown_ = false;
-  fdrPending_ = awaitingDc2_ = programReady_ = false;
-}
-
-void Class2Engine::Connected(bool asCaller) {
-  ResetCall();
+  pageStatus_ = 1;
+  closingOk_ = true;
   link_ = std::make_unique<Class1Link>();
   caller_ = asCaller;
   link_->Connected(asCaller);
   callStart_ = link_->Now();
-  commandPending_ = true;  // the ATD or ATA that made the call
   if (asCaller) {
     Enter(State::kAwaitDis, kT1);
   } else {
-    std::vector<std::string> frames;
-    if (!localId_.empty()) frames.push_back(MakeFrame(fcf::kCsi, IdFif(localId_), false));
-    frames.push_back(MakeFrame(fcf::kDis, DisFif(local_), true));
-    disFrames_ = frames;
-    sendQueue_ = frames;
+    disFrames_.clear();
+    if (!localId_.empty()) disFrames_.push_back(MakeFrame(fcf::kCsi, IdFif(localId_), false));
+    disFrames_.push_back(MakeFrame(fcf::kDis, DisFif(local_), true));
+    sendQueue_ = disFrames_;
     Enter(State::kSendDis, kT1);
   }
   Pump();
 }
 
-void Class2Engine::Cleared() {
+void Class2Session::Cleared(bool byProgram) {
   if (link_ == nullptr) return;
   if (state_ == State::kClosing) {
     OnHook();
-    if (commandPending_) FinalResult(closingOk_);
+    events_.OnHook(closingOk_, false);
     return;
   }
-  int code = hangup::kNormal;
-  if (!dcnSeen_ && state_ != State::kAwaitDcn) {
-    if (caller_)
-      code = pagesDone_ > 0 ? hangup::kTransmitPhaseD : hangup::kTransmitPhaseB;
-    else
-      code = state_ == State::kReceivePage ? hangup::kReceivePhaseC
-             : pagesDone_ > 0              ? hangup::kReceivePhaseD
-                                           : hangup::kReceivePhaseB;
-  }
-  Report("+FHNG", "+FHS", std::to_string(code));
-  Note("call cleared by the far end, hang-up code " + std::to_string(code));
+  const int code = dcnSeen_ || state_ == State::kAwaitDcn ? hangup::kNormal : PhaseHangupCode();
+  events_.SessionEnded(code);
+  if (note_) note_(std::string("call cleared by ") + (byProgram ? "the program" : "the far end") + ", hang-up code " + std::to_string(code) + " (" + HangupText(code) + ")");
   OnHook();
-  if (commandPending_) FinalResult(code == hangup::kNormal);
+  events_.OnHook(code == hangup::kNormal, false);
+}
+
+void Class2Session::ProgramLeft() {
+  if (link_ == nullptr) return;
+  if (note_ && state_ != State::kClosing)
+    note_("session ended after " + std::to_string(pagesAccepted_) + " page(s) " + (caller_ ? "sent" : "received") +
+          ": the program dropped the line");
+  OnHook();
+}
+
+// The hang-up code of a call that broke off in the current phase.
+int Class2Session::PhaseHangupCode() const {
+  if (caller_) return pagesDone_ > 0 ? hangup::kTransmitPhaseD : hangup::kTransmitPhaseB;
+  if (state_ == State::kReceivePage) return hangup::kReceivePhaseC;
+  return pagesDone_ > 0 ? hangup::kReceivePhaseD : hangup::kReceivePhaseB;
 }
 
 // Reports how the call ended and hangs up after the last frame has had time to leave;
@@ -107,23 +108,100 @@ void Class2Engine::Cleared() {
 // program may dial again at once. A call that ended in order (the program asked, or a
 // receiving program's sender said DCN) answers OK whatever the code says; a command
 // that could not do its work answers ERROR.
-void Class2Engine::Finish(int hangupCode, bool inOrder) {
-  Report("+FHNG", "+FHS", std::to_string(hangupCode));
-  Note("session ended, hang-up code " + std::to_string(hangupCode));
+void Class2Session::Finish(int hangupCode, bool inOrder) {
+  events_.SessionEnded(hangupCode);
+  if (note_) {
+    note_("session ended after " + std::to_string(pagesAccepted_) + " page(s) " + (caller_ ? "sent" : "received") +
+          ", hang-up code " + std::to_string(hangupCode) + " (" + HangupText(hangupCode) + ")");
+  }
   closingOk_ = inOrder || hangupCode == hangup::kNormal || hangupCode == hangup::kAborted;
-  awaitingDc2_ = programReady_ = false;
   Enter(State::kClosing, kLinger);
 }
 
-void Class2Engine::OnHook() {
+void Class2Session::OnHook() {
   link_.reset();
   state_ = State::kIdle;
-  awaitingDc2_ = programReady_ = false;
+}
+
+// A page's verdict, sent or received; pages are counted as the document counts them.
+void Class2Session::NoteVerdict(const std::string& what, uint8_t response) {
+  if (note_) note_(what + FrameName(response) + " at " + std::to_string(BitsPerSecond(session_.br)) + " bit/s");
+  if (IsAccepted(response)) ++pagesAccepted_;
+}
+
+// --- requests of the program -------------------------------------------------------
+
+// +FDT: the first page (or one after a rejection) starts with DCS and training; a page
+// after an accepted one starts at once.
+bool Class2Session::SendPage() {
+  if (state_ != State::kReady) return false;
+  if (trained_) {
+    link_->Command("AT+FTM=" + std::to_string(modulation_.pageCode));
+    Enter(State::kPageStart, kT2);
+    return true;
+  }
+  SessionParameters chosen = local_.Common(far_);
+  if (sessionChosen_) chosen.br = std::min(chosen.br, session_.br);  // keep a lower rate once fallen back
+  session_ = chosen;
+  sessionChosen_ = true;
+  tries_ = 0;
+  SendDcs();
+  return true;
+}
+
+void Class2Session::PageBytes(const std::string& data) {
+  if (state_ != State::kPageData) return;
+  Enter(State::kPageData, kProgramSilence);  // the program is still there
+  std::string bytes = data;
+  Spoil(bytes, false);
+  link_->SendData(bytes);
+}
+
+void Class2Session::PageDataEnd(int postPage) {
+  if (state_ != State::kPageData) return;
+  std::string none;
+  Spoil(none, true);
+  link_->EndData();
+  postPage_ = postPage;
+  Enter(State::kPageDrain);
+}
+
+size_t Class2Session::PageBytesWaiting() const { return link_ != nullptr ? link_->DataWaiting() : 0; }
+
+// The post-page command, by +FET or by the DLE pair that ended a Class 2.0 page.
+bool Class2Session::EndPage(int postPage) {
+  if (state_ != State::kAwaitFet) return false;
+  postPage_ = postPage;
+  tries_ = 0;
+  SendPostPage();
+  return true;
+}
+
+// +FDR after a page: the answer the program (or the copy check) gave goes out.
+void Class2Session::AnswerPage(int status) {
+  if (state_ != State::kAwaitFdr) return;
+  responseSent_ = ResponseOfStatus(status);
+  NoteVerdict("page " + std::to_string(pagesAccepted_ + 1) + " received, answered ", responseSent_);
+  Send(State::kSendPostPageResponse, {MakeFrame(responseSent_, {}, true)});
+}
+
+// +FKS: the far machine hears DCN when the line is free for it; in the middle of a
+// transmission the call simply ends.
+bool Class2Session::Abort() {
+  if (link_ == nullptr || state_ == State::kClosing) return false;
+  if (state_ == State::kReady || state_ == State::kAwaitFet || state_ == State::kAwaitFdr) {
+    finishCode_ = hangup::kAborted;
+    Send(State::kSendDcn, {MakeFrame(caller_ ? fcf::kDcn | 1 : fcf::kDcn, {}, true)});
+    return true;
+  }
+  link_->Abort();
+  Finish(hangup::kAborted);
+  return true;
 }
 
 // --- line audio and the event pump -------------------------------------------------
 
-void Class2Engine::Transmit(int16_t* samples, int count) {
+void Class2Session::Transmit(int16_t* samples, int count) {
   if (link_ == nullptr) {
     std::fill(samples, samples + count, int16_t{0});
     return;
@@ -132,7 +210,7 @@ void Class2Engine::Transmit(int16_t* samples, int count) {
   Pump();
 }
 
-void Class2Engine::Receive(int16_t* samples, int count) {
+void Class2Session::Receive(int16_t* samples, int count) {
   if (link_ == nullptr) return;
   link_->Receive(samples, count);
   Pump();
@@ -143,18 +221,18 @@ void Class2Engine::Receive(int16_t* samples, int count) {
   }
 }
 
-FastCarrier Class2Engine::FastTransmission() const {
+FastCarrier Class2Session::FastTransmission() const {
   return link_ != nullptr ? link_->FastTransmission() : FastCarrier{};
 }
 
-void Class2Engine::Pump() {
+void Class2Session::Pump() {
   if (pumping_) return;  // events raised while one is handled wait for this loop
   pumping_ = true;
   while (link_ != nullptr && link_->HasEvent()) Step(link_->NextEvent());
   pumping_ = false;
 }
 
-void Class2Engine::Enter(State state, double timeoutSeconds) {
+void Class2Session::Enter(State state, double timeoutSeconds) {
   state_ = state;
   deadline_ = timeoutSeconds > 0 && link_ != nullptr
                   ? link_->Now() + static_cast<int64_t>(timeoutSeconds * kSamplesPerSecond)
@@ -162,38 +240,80 @@ void Class2Engine::Enter(State state, double timeoutSeconds) {
 }
 
 // Listens for frames; the time-out runs from now.
-void Class2Engine::Listen(State state, double timeoutSeconds) {
+void Class2Session::Listen(State state, double timeoutSeconds) {
   link_->Command("AT+FRH=3");
   Enter(state, timeoutSeconds);
 }
 
 // Listens for the next frame of the same exchange: the time-out keeps running.
-void Class2Engine::ListenOn() { link_->Command("AT+FRH=3"); }
+void Class2Session::ListenOn() { link_->Command("AT+FRH=3"); }
 
-void Class2Engine::Send(State state, std::vector<std::string> frames) {
+void Class2Session::Send(State state, std::vector<std::string> frames) {
   sendQueue_ = std::move(frames);
   link_->Command("AT+FTH=3");
   Enter(state, kT2);
 }
 
-void Class2Engine::SendNextFrame() {
+void Class2Session::SendNextFrame() {
   if (sendQueue_.empty()) return;
+  if (trace_) trace_("send frame " + DescribeFrame(sendQueue_.front()));
   link_->SendFrame(sendQueue_.front());
   sendQueue_.erase(sendQueue_.begin());
 }
 
+void Class2Session::SendDcs() {
+  modulation_ = ModulationOf(session_.br);
+  std::vector<std::string> frames;
+  if (!localId_.empty()) frames.push_back(MakeFrame(fcf::kTsi | 1, IdFif(localId_), false));
+  frames.push_back(MakeFrame(fcf::kDcs | 1, DcsFif(session_), true));
+  Send(State::kSendDcs, std::move(frames));
+}
+
+void Class2Session::SendPostPage() {
+  Send(State::kSendPostPage, {MakeFrame(static_cast<uint8_t>(postPage_ | 1), {}, true)});
+}
+
+// The sender did not hear this modem's answer to its page: it is said again.
+void Class2Session::RepeatResponse() { Send(State::kSendPostPageResponse, {MakeFrame(responseSent_, {}, true)}); }
+
+// Listens for the training check or a page at a modulation.
+void Class2Session::ReceiveData(State state, int modulation) {
+  link_->Command("AT+FRM=" + std::to_string(modulation));
+  Enter(state, kT2);
+}
+
+void Class2Session::ReportFaxConnection() {
+  if (faxConnected_) return;
+  faxConnected_ = true;
+  events_.FaxConnection();
+}
+
+// The page-rejection fault works on the stuffed stream, as a program writes it; it
+// changes neither the length nor any DLE, so the data comes back whole.
+void Class2Session::Spoil(std::string& data, bool ended) {
+  if (!corrupter_.Armed()) return;
+  std::string stuffed = ql::dle::Stuffed(data, ended);
+  corrupter_.Process(reinterpret_cast<uint8_t*>(stuffed.data()), stuffed.size());
+  data.clear();
+  ql::dle::Unstuffer unstuffer;
+  unstuffer.Take(stuffed, data);
+}
+
 // --- the state machine -------------------------------------------------------------
 
-void Class2Engine::Step(const Class1Link::Event& event) {
+void Class2Session::TraceEvent(const Class1Link::Event& event) {
   using Kind = Class1Link::Event::Kind;
-  if (hooks_.trace) {
-    std::string shown = event.kind == Kind::kLine ? event.text : std::to_string(event.text.size()) + " bytes";
-    if (event.kind == Kind::kFrame) shown = "frame " + std::to_string(FrameFcf(event.text)) + (event.good ? "" : " (bad)");
-    if (event.kind == Kind::kDataEnd) shown = "end of data";
-    char time[32];
-    std::snprintf(time, sizeof time, "%.2f", static_cast<double>(link_->Now()) / kSamplesPerSecond);
-    hooks_.trace(std::string(time) + " s, " + kStateNames[static_cast<int>(state_)] + ": " + shown);
-  }
+  std::string shown = event.kind == Kind::kLine ? event.text : std::to_string(event.text.size()) + " bytes";
+  if (event.kind == Kind::kFrame) shown = "frame " + DescribeFrame(event.text) + (event.good ? "" : " (bad)");
+  if (event.kind == Kind::kDataEnd) shown = "end of data";
+  char time[32];
+  std::snprintf(time, sizeof time, "%.2f", static_cast<double>(link_->Now()) / kSamplesPerSecond);
+  trace_(std::string(time) + " s, " + kStateNames[static_cast<int>(state_)] + ": " + shown);
+}
+
+void Class2Session::Step(const Class1Link::Event& event) {
+  using Kind = Class1Link::Event::Kind;
+  if (trace_) TraceEvent(event);
   if (event.kind == Kind::kFrame) {
     if (event.good) FrameArrived(event.text);
     return;
@@ -226,10 +346,7 @@ void Class2Engine::Step(const Class1Link::Event& event) {
     case State::kAwaitPostPage:
     case State::kAwaitDcn:
       if (IsLine(event, "CONNECT")) {
-        if (state_ == State::kAwaitDis && !fconGiven_) {
-          fconGiven_ = true;
-          Line(v20_ ? "+FCO" : "+FCON");
-        }
+        if (state_ == State::kAwaitDis) ReportFaxConnection();
         heardCarrier_ = true;
         return;
       }
@@ -255,10 +372,8 @@ void Class2Engine::Step(const Class1Link::Event& event) {
 
     case State::kPageStart:
       if (IsLine(event, "CONNECT")) {
-        Line("CONNECT");
-        if (!v20_) hooks_.emit(std::string(1, static_cast<char>(kXon)));  // send now
-        dle_ = false;
         Enter(State::kPageData, kProgramSilence);
+        events_.PageCarrierUp();
       }
       return;
 
@@ -266,11 +381,12 @@ void Class2Engine::Step(const Class1Link::Event& event) {
       if (!IsLine(event, "OK")) return;
       ++pagesDone_;
       if (postPage_ == 0) {
-        // DLE ETX: the program names what follows with +FET.
-        FinalResult(true);
-        Enter(State::kAwaitFet);
+        Enter(State::kAwaitFet);  // DLE ETX: the program names what follows with +FET
+        events_.PageSent(true);
       } else {
-        EndOfPageCommand(postPage_);
+        events_.PageSent(false);
+        tries_ = 0;
+        SendPostPage();
       }
       return;
 
@@ -288,24 +404,26 @@ void Class2Engine::Step(const Class1Link::Event& event) {
 
     case State::kAwaitPage:
       if (IsLine(event, "CONNECT")) {
-        pageStarted_ = true;
-        pageEnded_ = pageDelivered_ = postPageKnown_ = pageReported_ = false;
-        pageIn_.clear();
         checker_.StartPage(session_.vr == 1, session_.df == 1, session_.wd);
         Enter(State::kReceivePage);
-        if (fdrPending_) {
-          fdrPending_ = false;
-          Line("CONNECT");
-          awaitingDc2_ = true;
-        }
+        events_.PageArriving();
       } else if (IsLine(event, "+FCERROR")) {
         Listen(State::kAwaitDcs, kT4);  // the sender retrains, or missed the CFR
       }
       return;
 
     case State::kReceivePage:
-      if (event.kind == Kind::kData) PageArrived(event.text, false);
-      if (event.kind == Kind::kDataEnd) PageArrived({}, true);
+      if (event.kind == Kind::kData || event.kind == Kind::kDataEnd) {
+        const bool ended = event.kind == Kind::kDataEnd;
+        std::string bytes = event.text;
+        Spoil(bytes, ended);
+        checker_.Put(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        if (!bytes.empty()) events_.PageData(bytes);
+        if (ended) {
+          pageStatus_ = StatusOfQuality(checker_.EndPage());
+          events_.PageArrived(pageStatus_);
+        }
+      }
       if (IsLine(event, "NO CARRIER")) {
         ++pagesDone_;
         Listen(State::kAwaitPostPage, kT2);
@@ -316,73 +434,56 @@ void Class2Engine::Step(const Class1Link::Event& event) {
 
 // Frames as they arrive, in any listening state. What they mean for the state is
 // decided when the exchange of frames is complete (ExchangeReceived).
-void Class2Engine::FrameArrived(const std::string& frame) {
+void Class2Session::FrameArrived(const std::string& frame) {
   lastFrameFinal_ = FrameIsFinal(frame);
   const uint8_t code = FrameFcf(frame) & 0xFE;
   if (code == fcf::kDcn) {
     dcnSeen_ = true;
     lastFrameFinal_ = true;
   }
-  switch (state_) {
-    case State::kAwaitDis:
-      if (code == fcf::kCsi) farId_ = IdFromFrame(frame);
-      if (code == fcf::kDis) {
-        if (auto offered = ParseDis(frame)) {
-          far_ = *offered;
-          disSeen_ = true;
-        }
+  if (state_ == State::kAwaitDis) {
+    if (code == fcf::kCsi) farId_ = IdFromFrame(frame);
+    if (code == fcf::kDis) dis_ = ParseDis(frame);
+  }
+  if (state_ == State::kAwaitDcs) {
+    if (code == fcf::kTsi) farId_ = IdFromFrame(frame);
+    if (code == fcf::kDcs) {
+      auto chosen = ParseDcs(frame);
+      auto modulation = DcsModulation(frame);
+      if (chosen && modulation) {
+        dcs_ = chosen;
+        modulation_ = *modulation;
       }
-      break;
-    case State::kAwaitDcs:
-      if (code == fcf::kTsi) farId_ = IdFromFrame(frame);
-      if (code == fcf::kDcs) {
-        auto chosen = ParseDcs(frame);
-        auto modulation = DcsModulation(frame);
-        if (chosen && modulation) {
-          session_ = *chosen;
-          modulation_ = *modulation;
-          dcsSeen_ = true;
-        }
-      }
-      if (code == fcf::kMps || code == fcf::kEom || code == fcf::kEop) postPage_ = code;
-      break;
-    default:
-      break;
+    }
+    if (IsPostPage(code)) postPage_ = code;
   }
   lastFcf_ = code;
 }
 
 // A complete exchange of frames (its final frame and OK) has arrived.
-void Class2Engine::ExchangeReceived() {
+void Class2Session::ExchangeReceived() {
   if (lastFcf_ == fcf::kDcn) {
     // The far machine ends the call: after the last page that is the normal end.
-    Finish(state_ == State::kAwaitDcn ? hangup::kNormal
-           : caller_                 ? (pagesDone_ > 0 ? hangup::kTransmitPhaseD : hangup::kTransmitPhaseB)
-                                     : (pagesDone_ > 0 ? hangup::kReceivePhaseD : hangup::kReceivePhaseB),
-           !caller_);
+    Finish(state_ == State::kAwaitDcn ? hangup::kNormal : PhaseHangupCode(), !caller_);
     return;
   }
   switch (state_) {
     case State::kAwaitDis:
-      if (lastFcf_ != fcf::kDis || !disSeen_) {
+      if (lastFcf_ != fcf::kDis || !dis_) {
         ListenOn();
         return;
       }
-      // +FCSI and +FDIS tell the program what the far machine is and can take.
-      if (!fconGiven_) {
-        fconGiven_ = true;
-        Line(v20_ ? "+FCO" : "+FCON");
-      }
-      if (!farId_.empty()) Report("+FCSI", "+FCI", "\"" + farId_ + "\"");
-      Report("+FDIS", "+FIS", far_.Text());
-      if (commandPending_) FinalResult(true);
+      far_ = *dis_;
+      dis_.reset();
+      ReportFaxConnection();
       Enter(State::kReady);
+      events_.FarCapabilities(farId_, far_);
       return;
 
     case State::kAwaitCfr:
       if (lastFcf_ == fcf::kCfr) {
         trained_ = true;
-        Report("+FDCS", "+FCS", session_.Text());
+        events_.ParametersChosen(session_);
         link_->Command("AT+FTM=" + std::to_string(modulation_.pageCode));
         Enter(State::kPageStart, kT2);
       } else if (lastFcf_ == fcf::kFtt) {
@@ -402,9 +503,8 @@ void Class2Engine::ExchangeReceived() {
 
     case State::kAwaitPostPageResponse:
       if (lastFcf_ == fcf::kCrp) {
-        Send(State::kSendPostPage, {MakeFrame(static_cast<uint8_t>(postPage_ | 1), {}, true)});
-      } else if (lastFcf_ == fcf::kMcf || lastFcf_ == fcf::kRtp || lastFcf_ == fcf::kRtn ||
-                 lastFcf_ == fcf::kPip || lastFcf_ == fcf::kPin) {
+        SendPostPage();
+      } else if (IsPostPageResponse(static_cast<uint8_t>(lastFcf_))) {
         PostPageResponse(static_cast<uint8_t>(lastFcf_));
       } else {
         ListenOn();
@@ -412,43 +512,38 @@ void Class2Engine::ExchangeReceived() {
       return;
 
     case State::kAwaitDcs:
-      if (lastFcf_ == fcf::kDcs && dcsSeen_) {
-        dcsSeen_ = false;
-        if (!fconGiven_) {
-          fconGiven_ = true;
-          Line(v20_ ? "+FCO" : "+FCON");
+      if (lastFcf_ == fcf::kDcs && dcs_) {
+        session_ = *dcs_;
+        dcs_.reset();
+        ReportFaxConnection();
+        if (!farId_.empty() && !senderIdGiven_) {
+          senderIdGiven_ = true;
+          events_.SenderId(farId_);
         }
-        if (!farId_.empty() && !tsiGiven_) {
-          tsiGiven_ = true;
-          Report("+FTSI", "+FTI", "\"" + farId_ + "\"");
-        }
-        Report("+FDCS", "+FCS", session_.Text());
+        events_.ParametersChosen(session_);
         trainingBytes_ = trainingNonZero_ = 0;
-        link_->Command("AT+FRM=" + std::to_string(modulation_.trainingCode));
-        Enter(State::kReceiveTraining, kT2);
-      } else if ((lastFcf_ == fcf::kMps || lastFcf_ == fcf::kEom || lastFcf_ == fcf::kEop) && responseSent_ != 0) {
-        // The sender did not hear our answer to its page: say it again.
-        Send(State::kSendPostPageResponse, {MakeFrame(responseSent_, {}, true)});
+        ReceiveData(State::kReceiveTraining, modulation_.trainingCode);
+      } else if (IsPostPage(lastFcf_) && responseSent_ != 0) {
+        RepeatResponse();
       } else {
         ListenOn();
       }
       return;
 
     case State::kAwaitPostPage:
-      if (lastFcf_ == fcf::kMps || lastFcf_ == fcf::kEom || lastFcf_ == fcf::kEop) {
-        postPage_ = lastFcf_;
-        postPageKnown_ = true;
-        responseSent_ = 0;
-        Enter(State::kAwaitFdr);
-        ReportReceivedPage();
-      } else {
+      if (!IsPostPage(lastFcf_)) {
         ListenOn();
+        return;
       }
+      postPage_ = lastFcf_;
+      responseSent_ = 0;
+      Enter(State::kAwaitFdr);
+      events_.PostPageCommand(postPage_);
       return;
 
     case State::kAwaitDcn:
-      if (lastFcf_ == fcf::kEop || lastFcf_ == fcf::kMps || lastFcf_ == fcf::kEom)
-        Send(State::kSendPostPageResponse, {MakeFrame(responseSent_, {}, true)});
+      if (IsPostPage(lastFcf_))
+        RepeatResponse();
       else
         ListenOn();
       return;
@@ -459,13 +554,12 @@ void Class2Engine::ExchangeReceived() {
 }
 
 // The frames of a +FTH have gone.
-void Class2Engine::FramesSent() {
+void Class2Session::FramesSent() {
   switch (state_) {
-    case State::kSendDcs: {
+    case State::kSendDcs:
       link_->Command("AT+FTM=" + std::to_string(modulation_.trainingCode));
       Enter(State::kSendTraining, kT2);
       return;
-    }
     case State::kSendPostPage:
       Listen(State::kAwaitPostPageResponse, kT4);
       return;
@@ -480,19 +574,16 @@ void Class2Engine::FramesSent() {
         Listen(State::kAwaitDcs, kT4);
         return;
       }
-      // CFR: the page follows. The answer's OK tells the program the call is set up.
-      if (commandPending_ && !fdrPending_) FinalResult(true);
-      link_->Command("AT+FRM=" + std::to_string(modulation_.pageCode));
-      Enter(State::kAwaitPage, kT2);
+      ReceiveData(State::kAwaitPage, modulation_.pageCode);  // CFR: the page follows
+      events_.ReadyToReceive();
       return;
     case State::kSendPostPageResponse:
       if (responseSent_ == fcf::kRtn || responseSent_ == fcf::kPin) {
         Listen(State::kAwaitDcs, kT4);  // the sender trains again before the page
       } else if (postPage_ == fcf::kMps) {
-        link_->Command("AT+FRM=" + std::to_string(modulation_.pageCode));
-        Enter(State::kAwaitPage, kT2);
+        ReceiveData(State::kAwaitPage, modulation_.pageCode);
       } else if (postPage_ == fcf::kEom) {
-        tsiGiven_ = false;
+        senderIdGiven_ = false;
         Send(State::kSendDis, disFrames_);
       } else {
         Listen(State::kAwaitDcn, kT2);
@@ -505,90 +596,47 @@ void Class2Engine::FramesSent() {
 
 // The training check has ended: good when nearly all of at least half its length
 // arrived as zeros.
-void Class2Engine::TrainingVerdict() {
+void Class2Session::TrainingVerdict() {
   const int enough = BitsPerSecond(session_.br) / 16;
   const bool good = trainingBytes_ >= enough && trainingNonZero_ * 100 / trainingBytes_ < 10;
   responseSent_ = good ? fcf::kCfr : fcf::kFtt;
   Send(State::kSendTrainingVerdict, {MakeFrame(responseSent_, {}, true)});
 }
 
-// +FDT: the first page (or one after a rejection) starts with DCS and training;
-// a page after an accepted one starts at once.
-void Class2Engine::StartPage() {
-  if (trained_) {
-    link_->Command("AT+FTM=" + std::to_string(modulation_.pageCode));
-    Enter(State::kPageStart, kT2);
-    return;
-  }
-  SessionParameters chosen = local_.Common(far_);
-  if (sessionChosen_) chosen.br = std::min(chosen.br, session_.br);  // keep a lower rate once fallen back
-  session_ = chosen;
-  sessionChosen_ = true;
-  tries_ = 0;
-  SendDcs();
-}
-
-void Class2Engine::SendDcs() {
-  modulation_ = ModulationOf(session_.br);
-  std::vector<std::string> frames;
-  if (!localId_.empty()) frames.push_back(MakeFrame(fcf::kTsi | 1, IdFif(localId_), false));
-  frames.push_back(MakeFrame(fcf::kDcs | 1, DcsFif(session_), true));
-  Send(State::kSendDcs, std::move(frames));
-}
-
-// The post-page command, by +FET or by the DLE pair that ended a Class 2.0 page.
-void Class2Engine::EndOfPageCommand(int postPage) {
-  postPage_ = postPage;
-  tries_ = 0;
-  Send(State::kSendPostPage, {MakeFrame(static_cast<uint8_t>(postPage | 1), {}, true)});
-}
-
-void Class2Engine::PostPageResponse(uint8_t response) {
-  lastPageStatus_ = response == fcf::kMcf ? 1 : response == fcf::kRtn ? 2 : response == fcf::kRtp ? 3
-                    : response == fcf::kPin ? 4 : 5;
+// The far machine's answer to a sent page.
+void Class2Session::PostPageResponse(uint8_t response) {
   NoteVerdict("page " + std::to_string(pagesAccepted_ + 1) + " answered ", response);
-  const bool accepted = response == fcf::kMcf || response == fcf::kRtp || response == fcf::kPip;
+  const int status = StatusOfResponse(response);
   if (response != fcf::kMcf) trained_ = false;  // the next page starts with training again
-  if (!v20_) Report("+FPTS", "+FPS", std::to_string(lastPageStatus_));
-  if (!accepted) {
+  if (!IsAccepted(response)) {
     // The program decides: the page again (+FDT) or the end (+FKS).
-    FinalResult(!v20_);
     Enter(State::kReady);
+    events_.PageAnswered(status, true);
     return;
   }
   if (postPage_ == fcf::kEop) {
     finishCode_ = hangup::kNormal;
+    events_.PageAnswered(status, false);
     Send(State::kSendDcn, {MakeFrame(fcf::kDcn | 1, {}, true)});
     return;
   }
   if (postPage_ == fcf::kEom) {
     // A new document: the far machine sends its capabilities again.
-    disSeen_ = trained_ = false;
+    trained_ = false;
+    dis_.reset();
+    events_.PageAnswered(status, false);
     Listen(State::kAwaitDis, kT1);
     return;
   }
-  FinalResult(true);
   Enter(State::kReady);
+  events_.PageAnswered(status, true);
 }
 
-// +FKS: the far machine hears DCN when the line is free for it; in the middle of a
-// transmission the call simply ends.
-void Class2Engine::AbortSession() {
-  if (state_ == State::kReady || state_ == State::kAwaitFet || state_ == State::kAwaitFdr) {
-    finishCode_ = hangup::kAborted;
-    Send(State::kSendDcn, {MakeFrame(caller_ ? fcf::kDcn | 1 : fcf::kDcn, {}, true)});
-    return;
-  }
-  link_->Abort();
-  Finish(hangup::kAborted);
-}
-
-void Class2Engine::OnTimeout() {
+void Class2Session::OnTimeout() {
   switch (state_) {
     case State::kClosing:
       OnHook();
-      hooks_.hangUp();
-      if (commandPending_) FinalResult(closingOk_);
+      events_.OnHook(closingOk_, true);
       return;
     case State::kAwaitDis:
       if (heardCarrier_) break;
@@ -608,11 +656,11 @@ void Class2Engine::OnTimeout() {
       if (heardCarrier_) break;
       link_->Abort();
       if (++tries_ >= kTries) {
-        Finish(postPage_ == fcf::kMps ? hangup::kNoMpsResponse
+        Finish(postPage_ == fcf::kMps   ? hangup::kNoMpsResponse
                : postPage_ == fcf::kEom ? hangup::kNoEomResponse
                                         : hangup::kNoEopResponse);
       } else {
-        Send(State::kSendPostPage, {MakeFrame(static_cast<uint8_t>(postPage_ | 1), {}, true)});
+        SendPostPage();
       }
       return;
     case State::kAwaitDcs:

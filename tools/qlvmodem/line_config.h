@@ -21,11 +21,12 @@ struct LineConfig {
   std::filesystem::path logPath;          // the call log
   bool controlSocket = true;
   bool trace = false;                     // T.30 traces on standard error
+  std::filesystem::path traceDir;         // a trace file per modem call (empty: none)
 };
 
 // Parses the arguments (without the program name). The folder defaults to `defaultDir`;
-// without --modem two modems ttyFAX0 (100) and ttyFAX1 (101) are made, without
-// --remote one answering remote at 200. Returns nullopt with a message on bad input.
+// without --modem and --remote two modems ttyFAX0 (100) and ttyFAX1 (101) are made;
+// without --remote one answering remote at 200 (unless a modem has that number). Returns nullopt with a message on bad input.
 std::optional<LineConfig> ParseLineArguments(const std::vector<std::string>& args,
                                              const std::filesystem::path& defaultDir, std::string* error);
 

@@ -1,12 +1,11 @@
 #include "tools/qlvmodem/page_corrupter.h"
 
-#include "tools/qlvmodem/dte_bytes.h"
 
 namespace ql::vmodem {
 
 void PageCorrupter::Arm(bool on) {
   armed_ = on;
-  afterDle_ = false;
+  pairs_.Reset();
   EndOfCarrier();
 }
 
@@ -21,17 +20,15 @@ void PageCorrupter::EndOfCarrier() {
 }
 
 void PageCorrupter::Process(uint8_t* bytes, size_t length) {
+  using Byte = ql::dle::Unstuffer::Byte;
   for (size_t i = 0; i < length && armed_; ++i) {
-    if (afterDle_) {
-      afterDle_ = false;
-      if (bytes[i] == kDle)
-        SpoilAndTrack(kDle, false);  // DLE DLE: one data byte 0x10
-      else if (bytes[i] == kEtx)
-        EndOfCarrier();
-    } else if (bytes[i] == kDle) {
-      afterDle_ = true;
-    } else {
-      bytes[i] = SpoilAndTrack(bytes[i], true);
+    switch (pairs_.Classify(bytes[i])) {
+      case Byte::kData: bytes[i] = SpoilAndTrack(bytes[i], true); break;
+      case Byte::kEscape: break;
+      case Byte::kDataDle: SpoilAndTrack(ql::dle::kDle, false); break;  // a data 0x10, left as it is
+      case Byte::kControl:
+        if (pairs_.ControlByte() == ql::dle::kEtx) EndOfCarrier();
+        break;
     }
   }
 }
@@ -43,7 +40,7 @@ uint8_t PageCorrupter::SpoilAndTrack(uint8_t byte, bool changeable) {
     const uint8_t mask = static_cast<uint8_t>(1u << bit);
     bool one = (out & mask) != 0;
     if (!one && changeable && rows_ > kCleanRows && !rowSpoilt_ && bitInRow_ < kSpoilWithin &&
-        (out | mask) != kDle) {
+        (out | mask) != ql::dle::kDle) {
       out = static_cast<uint8_t>(out | mask);
       one = true;
       rowSpoilt_ = true;

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "serial/dle/dle_codec.h"
+
 namespace ql::vmodem {
 
 class PageCorrupter {
@@ -30,7 +32,7 @@ class PageCorrupter {
   void EndOfCarrier();
 
   bool armed_ = false;
-  bool afterDle_ = false;
+  ql::dle::Unstuffer pairs_;
   int zeroRun_ = 0;        // consecutive 0 bits seen
   int rows_ = 0;           // end-of-line codes seen in this carrier
   int bitInRow_ = 0;       // bits since the last end-of-line code

@@ -158,6 +158,10 @@ void RemoteFax::Complete(int code) {
   t30_stats_t stats{};
   t30_get_transfer_statistics(t30, &stats);
   current_.pages = calling_ ? stats.pages_tx : stats.pages_rx;
+  // The library reports a session OK once the sender's last post-page command has been
+  // seen, also when that page was rejected and the call then dropped: a session that got
+  // no page through failed, and says how.
+  if (code == T30_ERR_OK && current_.pages == 0) code = T30_ERR_CALLDROPPED;
   current_.xResolution = Dpi(stats.x_resolution);
   current_.yResolution = Dpi(stats.y_resolution);
   current_.bitRate = stats.bit_rate;

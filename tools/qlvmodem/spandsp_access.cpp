@@ -84,6 +84,8 @@ void BeginIncomingCall(t31_state_s* modem, const std::string& callerNumber) {
   if (!callerNumber.empty()) at_set_call_info(&modem->at_state, "NMBR", callerNumber.c_str());
 }
 
+void ForgetCallInfo(t31_state_s* modem) { ClearCallInfo(&modem->at_state); }
+
 void PutResponse(t31_state_s* modem, const char* text) { at_put_response(&modem->at_state, text); }
 
 FastCarrier FastTransmission(const t31_state_s* modem) { return CarrierOf(modem->audio.modems, modem->bit_rate); }

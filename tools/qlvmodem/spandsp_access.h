@@ -40,6 +40,10 @@ void ReleaseModem(t31_state_s* modem);
 // caller's number is shown with +VCID=1.
 void BeginIncomingCall(t31_state_s* modem, const std::string& callerNumber);
 
+// Forgets an incoming call's caller information once it has been shown. The library's
+// own reset (at ATD, ATH, ATZ) frees the list but not the texts in it.
+void ForgetCallInfo(t31_state_s* modem);
+
 // Writes a result text to the program in the modem's current format (verbose or not).
 void PutResponse(t31_state_s* modem, const char* text);
 

@@ -1,6 +1,7 @@
 #include "tools/qlvmodem/t30_frames.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <array>
 #include <sstream>
 #include <vector>
@@ -175,14 +176,79 @@ std::optional<SessionParameters> ParseDcs(const std::string& frame) {
   return p;
 }
 
-const char* ResponseName(uint8_t code) {
+const char* FrameName(uint8_t code) {
   switch (code & 0xFE) {
+    case fcf::kDis: return "DIS";
+    case fcf::kCsi: return "CSI";
+    case fcf::kNsf: return "NSF";
+    case fcf::kDcs: return "DCS";
+    case fcf::kTsi: return "TSI";
+    case fcf::kCfr: return "CFR";
+    case fcf::kFtt: return "FTT";
+    case fcf::kMps: return "MPS";
+    case fcf::kEom: return "EOM";
+    case fcf::kEop: return "EOP";
     case fcf::kMcf: return "MCF";
     case fcf::kRtp: return "RTP";
     case fcf::kRtn: return "RTN";
     case fcf::kPip: return "PIP";
     case fcf::kPin: return "PIN";
+    case fcf::kDcn: return "DCN";
+    case fcf::kCrp: return "CRP";
     default: return "?";
+  }
+}
+
+std::string DescribeFrame(const std::string& frame) {
+  std::string text = frame.size() >= 3 ? FrameName(static_cast<uint8_t>(frame[2])) : "short frame";
+  char hex[4];
+  for (size_t i = 0; i < frame.size(); ++i) {
+    std::snprintf(hex, sizeof hex, "%s%02X", i == 0 ? " " : " ", static_cast<uint8_t>(frame[i]));
+    text += hex;
+  }
+  return text;
+}
+
+namespace {
+// The page status of each post-page response, in +FPTS order.
+constexpr std::array<uint8_t, 5> kResponseOfStatus = {fcf::kMcf, fcf::kRtn, fcf::kRtp, fcf::kPin, fcf::kPip};
+}  // namespace
+
+bool IsPostPageResponse(uint8_t code) {
+  return std::find(kResponseOfStatus.begin(), kResponseOfStatus.end(), code & 0xFE) != kResponseOfStatus.end();
+}
+
+bool IsAccepted(uint8_t response) {
+  const uint8_t code = response & 0xFE;
+  return code == fcf::kMcf || code == fcf::kRtp || code == fcf::kPip;
+}
+
+int StatusOfResponse(uint8_t response) {
+  const auto at = std::find(kResponseOfStatus.begin(), kResponseOfStatus.end(), response & 0xFE);
+  return at == kResponseOfStatus.end() ? 2 : static_cast<int>(at - kResponseOfStatus.begin()) + 1;
+}
+
+uint8_t ResponseOfStatus(int status) { return kResponseOfStatus[static_cast<size_t>(std::clamp(status, 1, 5) - 1)]; }
+
+const char* HangupText(int code) {
+  switch (code) {
+    case hangup::kNormal: return "normal end";
+    case hangup::kAborted: return "ended by the program";
+    case hangup::kNoAnswer: return "no fax machine answered";
+    case hangup::kTransmitPhaseB: return "call dropped while negotiating";
+    case hangup::kNoDcsResponse: return "no answer to the parameters";
+    case hangup::kTrainingFailed: return "training failed at every rate";
+    case hangup::kDataUnderflow: return "the program stopped sending page data";
+    case hangup::kTransmitPhaseD: return "call dropped after a page";
+    case hangup::kNoMpsResponse: return "no answer to MPS";
+    case hangup::kNoEopResponse: return "no answer to EOP";
+    case hangup::kNoEomResponse: return "no answer to EOM";
+    case hangup::kReceivePhaseB: return "call dropped while waiting for the sender";
+    case hangup::kNoCommand: return "no command from the sender";
+    case hangup::kNoPage: return "no page came";
+    case hangup::kReceivePhaseC: return "carrier lost in the middle of a page";
+    case hangup::kReceivePhaseD: return "call dropped waiting for the post-page command";
+    default: return "call failed";
   }
 }
 

@@ -54,8 +54,16 @@ std::string DcsFif(const SessionParameters& p);
 std::optional<SessionParameters> ParseDis(const std::string& frame);
 std::optional<SessionParameters> ParseDcs(const std::string& frame);
 
-// "MCF", "RTN" ... for a post-page response.
-const char* ResponseName(uint8_t fcf);
+// "DIS", "MCF", "RTN" ... for a frame control field (the X bit ignored).
+const char* FrameName(uint8_t fcf);
+// A frame (FF 03|13 FCF FIF) as its name and its bytes in hex, "DIS FF 13 80 00 EE F8".
+std::string DescribeFrame(const std::string& frame);
+// Post-page responses and the page status (+FPTS/+FPS) that stands for each:
+// 1 MCF (good), 2 RTN (bad, retrain), 3 RTP (good, retrain), 4 PIN, 5 PIP.
+bool IsPostPageResponse(uint8_t fcf);
+bool IsAccepted(uint8_t response);  // MCF, RTP or PIP: the page is kept
+int StatusOfResponse(uint8_t response);
+uint8_t ResponseOfStatus(int status);
 
 // A station ID as a TSI/CSI information field (20 characters, last first) and back.
 std::string IdFif(const std::string& ident);
@@ -94,5 +102,8 @@ constexpr int kNoPage = 73;           // T2 expired waiting for a page
 constexpr int kReceivePhaseC = 90;    // the carrier went away in the middle of a page
 constexpr int kReceivePhaseD = 100;   // the call dropped waiting for the post-page command
 }  // namespace hangup
+
+// What a hang-up code means, for the call log.
+const char* HangupText(int code);
 
 }  // namespace ql::vmodem

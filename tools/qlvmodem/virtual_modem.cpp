@@ -6,8 +6,10 @@
 #include <cctype>
 #include <cstdio>
 
+#include "serial/dle/dle_codec.h"
 #include "tools/qlvmodem/dte_bytes.h"
 #include "tools/qlvmodem/exchange.h"
+#include "tools/qlvmodem/modem_identity.h"
 #include "tools/qlvmodem/spandsp_access.h"
 
 namespace ql::vmodem {
@@ -40,7 +42,7 @@ std::string NormalisedCommand(const std::string& raw) {
 }  // namespace
 
 VirtualModem::VirtualModem(ModemOptions options)
-    : Endpoint(options.number), options_(std::move(options)), pty_(options_.link) {
+    : Endpoint(options.number), options_(std::move(options)), pty_(options_.link), trace_(options_.traceDir, options_.name) {
   CreateInterpreter();
 }
 
@@ -53,8 +55,7 @@ void VirtualModem::CreateInterpreter() {
   SetResultCodeMode(t31_, 4);
   inbox_.clear();
   line_.clear();
-  dlePending_ = false;
-  frameDiscard_ = 0;
+  dataPairs_.Reset();
   held_ = false;
   offHook_ = false;
 }
@@ -80,7 +81,10 @@ FastCarrier VirtualModem::FastTransmission() const {
 
 void VirtualModem::SetRole(Role role) {
   role_ = role;
+  // The caller's number was shown with the rings; past them it is not needed.
+  if (role == Role::kConnected || role == Role::kIdle) ForgetCallInfo(t31_);
   if (role == Role::kIdle) {
+    trace_.CallEnded();
     // The faults of a call last until it ends.
     silent_ = false;
     garbage_ = false;
@@ -104,6 +108,7 @@ void VirtualModem::BeginCall(const std::vector<Fault>& faults) {
 }
 
 void VirtualModem::IncomingCall(const std::string& callerNumber) {
+  trace_.CallStarted("incoming call from " + (callerNumber.empty() ? std::string("an unknown number") : callerNumber));
   BeginIncomingCall(t31_, callerNumber);
   SetRole(Role::kRinging);
 }
@@ -132,8 +137,13 @@ void VirtualModem::SelectClass2(bool version20) {
   hooks.note = [this](const std::string& text) {
     if (exchange_ != nullptr) exchange_->Note(this, text);
   };
-  if (options_.trace)
-    hooks.trace = [name = options_.name](const std::string& text) { std::fprintf(stderr, "%s %s\n", name.c_str(), text.c_str()); };
+  hooks.flow = [this](bool go) { SendFlowControl(go); };
+  if (options_.trace || trace_.On()) {
+    hooks.trace = [this](const std::string& text) {
+      if (options_.trace) std::fprintf(stderr, "%s %s\n", options_.name.c_str(), text.c_str());
+      trace_.Note(text);
+    };
+  }
   class2_ = std::make_unique<Class2Engine>(version20, std::move(hooks));
 }
 
@@ -212,6 +222,7 @@ int VirtualModem::Control(int op, const char* argument) {
   switch (op) {
     case AT_MODEM_CONTROL_CALL:
       if (exchange_ == nullptr || role_ != Role::kIdle) return -1;
+      trace_.CallStarted(std::string("dialling ") + (argument != nullptr ? argument : ""));
       SetRole(Role::kDialling);
       exchange_->Dial(this, argument != nullptr ? argument : "");
       return 0;
@@ -225,7 +236,7 @@ int VirtualModem::Control(int op, const char* argument) {
       offHook_ = false;
       if (class2Call_) {
         class2Call_ = false;
-        class2_->Cleared();
+        class2_->Cleared(true);
       }
       if (role_ == Role::kRinging) return 0;  // on hook already: the line rings on
       if (role_ != Role::kIdle && exchange_ != nullptr) exchange_->HangUp(this);
@@ -248,6 +259,7 @@ void VirtualModem::SendFlowControl(bool go) {
   // once the pty's buffer is full; a program that asked for XON/XOFF is told as well.
   if (!pty_.ProgramUsesSoftwareFlow()) return;
   uint8_t byte = go ? kXon : kXoff;
+  trace_.ToProgram(&byte, 1);
   pty_.Write(&byte, 1);
 }
 
@@ -265,6 +277,7 @@ void VirtualModem::Emit(const uint8_t* bytes, size_t length) {
     std::uniform_int_distribution<int> noise(0x21, 0xFE);
     for (char& c : out) c = static_cast<char>(noise(random_));
   }
+  trace_.ToProgram(reinterpret_cast<const uint8_t*>(out.data()), out.size());
   if (delay_.count() > 0) {
     delayed_.emplace_back(Clock::now() + delay_, std::move(out));
     return;
@@ -300,6 +313,7 @@ void VirtualModem::CheckProgram() {
     // The program closed the port: like a DTR drop with a full reset, the next
     // program finds a modem in its power-on state.
     if (role_ != Role::kIdle && exchange_ != nullptr) exchange_->HangUp(this);
+    if (class2Call_) class2_->ProgramLeft();
     SetRole(Role::kIdle);
     delayed_.clear();
     class2_.reset();
@@ -317,7 +331,7 @@ void VirtualModem::CheckProgram() {
       QuietEvent(AT_CALL_EVENT_HANGUP);
       if (class2Call_) {
         class2Call_ = false;
-        class2_->Cleared();
+        class2_->Cleared(true);
       }
       SetRole(Role::kIdle);
     }
@@ -350,7 +364,12 @@ void VirtualModem::FeedProgram() {
 // Hands the front of `bytes` to the modem in the way its current mode needs and
 // returns how many were taken (0 when it is full).
 size_t VirtualModem::Consume(const uint8_t* bytes, size_t length) {
-  if (class2_ != nullptr && class2_->WantsData()) return class2_->Data(bytes, length);
+  if (class2_ != nullptr && class2_->WantsData()) {
+    const bool page = class2_->SendingPage();
+    const size_t taken = class2_->Data(bytes, length);
+    if (page) trace_.FromProgram(bytes, taken, false);
+    return taken;
+  }
   switch (ModemDteMode(t31_)) {
     case DteMode::kOnHookCommand:
     case DteMode::kOffHookCommand: return TakeCommandBytes(bytes, length);
@@ -371,38 +390,33 @@ size_t VirtualModem::Consume(const uint8_t* bytes, size_t length) {
     limit = std::min<size_t>(limit, static_cast<size_t>(std::max(0, kFrameByteLimit - PendingFrameBytes(t31_))));
   }
   // Bytes after DLE ETX belong to the next mode: stop there.
+  const ql::dle::Unstuffer before = dataPairs_;
   size_t n = 0;
   bool ended = false;
-  while (n < length && !ended) {
-    uint8_t b = bytes[n++];
-    if (dlePending_) {
-      dlePending_ = false;
-      ended = b == kEtx;
-    } else if (b == kDle) {
-      dlePending_ = true;
-    }
-  }
+  while (n < length && !ended)
+    ended = dataPairs_.Classify(bytes[n++]) == ql::dle::Unstuffer::Byte::kControl &&
+            dataPairs_.ControlByte() == ql::dle::kEtx;
   if (!stuffed && n > limit) {
     // A frame longer than any T.30 frame would overrun the modem: drop its body and
     // close it at the program's DLE ETX.
     if (ended) {
-      const char close[2] = {static_cast<char>(kDle), static_cast<char>(kEtx)};
-      ToInterpreter(close, 2);
+      const std::string close = ql::dle::EndPair();
+      ToInterpreter(close.data(), close.size());
     }
     return n;
   }
   if (n > limit) {
     // Not all of it fits: take what fits, never splitting a DLE pair.
-    n = limit;
-    dlePending_ = false;
-    for (size_t i = 0; i < n; ++i) {
-      if (dlePending_)
-        dlePending_ = false;
-      else if (bytes[i] == kDle)
-        dlePending_ = true;
-    }
+    dataPairs_ = before;
+    size_t whole = 0;
+    for (size_t i = 0; i < limit; ++i)
+      if (dataPairs_.Classify(bytes[i]) != ql::dle::Unstuffer::Byte::kEscape) whole = i + 1;
+    dataPairs_ = before;
+    for (size_t i = 0; i < whole; ++i) dataPairs_.Classify(bytes[i]);
+    n = whole;
     if (n == 0) return 0;
   }
+  trace_.FromProgram(bytes, n, !stuffed);
   if (stuffed && pageCorrupter_.Armed()) {
     std::string spoilt(reinterpret_cast<const char*>(bytes), n);
     pageCorrupter_.Process(reinterpret_cast<uint8_t*>(spoilt.data()), spoilt.size());
@@ -441,6 +455,7 @@ void VirtualModem::DropCommandEscape() {
 }
 
 void VirtualModem::HandleCommandLine(const std::string& raw) {
+  trace_.Command(raw);
   std::string command = NormalisedCommand(raw);
   auto echo = [&] {
     if (EchoOn(t31_)) Emit(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
@@ -448,6 +463,12 @@ void VirtualModem::HandleCommandLine(const std::string& raw) {
   auto claims = [&](const std::string& cls) {
     return cls == "0" || std::find(options_.classes.begin(), options_.classes.end(), cls) != options_.classes.end();
   };
+  if (auto identity = IdentityAnswer(command)) {
+    echo();
+    PutResponse(t31_, identity->c_str());
+    PutResultCode(t31_, AT_RESPONSE_CODE_OK);
+    return;
+  }
   if (command == "AT+FCLASS=?") {
     echo();
     std::string list = "0";
@@ -503,10 +524,12 @@ void VirtualModem::ToInterpreter(const char* bytes, size_t length) {
 void VirtualModem::Transmit(int16_t* samples, int count) {
   if (class2_ != nullptr && class2_->InCall()) {
     class2_->Transmit(samples, count);
+    trace_.Carrier(FastTransmission().bitRate);
     return;
   }
   int made = t31_tx(t31_, samples, count);
   std::fill(samples + std::max(made, 0), samples + count, int16_t{0});
+  trace_.Carrier(FastTransmission().bitRate);
 }
 
 void VirtualModem::Receive(int16_t* samples, int count) {

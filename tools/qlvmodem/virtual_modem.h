@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "serial/dle/dle_codec.h"
 #include "tools/qlvmodem/call_log.h"
+#include "tools/qlvmodem/call_trace.h"
 #include "tools/qlvmodem/class2_engine.h"
 #include "tools/qlvmodem/endpoint.h"
 #include "tools/qlvmodem/page_corrupter.h"
@@ -31,6 +33,7 @@ struct ModemOptions {
   std::string number;           // its number on the exchange
   std::filesystem::path link;   // the stable path a program opens
   bool trace = false;           // a Class 2 session's T.30 steps on standard error
+  std::filesystem::path traceDir;  // a trace file per call there (empty: none)
   std::vector<std::string> classes{"1"};  // fax classes it claims besides 0
 };
 
@@ -86,6 +89,7 @@ class VirtualModem : public Endpoint {
 
   ModemOptions options_;
   PtyDevice pty_;
+  CallTrace trace_;
   t31_state_s* t31_ = nullptr;
   Role role_ = Role::kIdle;
   bool offHook_ = false;
@@ -94,8 +98,7 @@ class VirtualModem : public Endpoint {
   bool suppress_ = false;      // output of an event whose result this class replaces
   std::string inbox_;          // read from the program, not yet taken by the modem
   std::string line_;           // command line being assembled
-  bool dlePending_ = false;    // data mode: the last byte was DLE
-  int frameDiscard_ = 0;       // an overlong HDLC frame is being dropped
+  ql::dle::Unstuffer dataPairs_;  // data mode: where the program's DLE pairs are
   Clock::time_point lastInput_{};
   Clock::time_point lineStarted_{};
 

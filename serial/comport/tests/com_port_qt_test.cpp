@@ -5,10 +5,10 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "app/settings/settings.h"
 #include "platform/message_windows/message_window.h"
 #include "platform/message_windows/qt_message_pump.h"
 #include "serial/comport/com_port.h"
+#include "serial/comport/port_device_resolver.h"
 #include "serial/testing/pty_pair.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,7 +24,7 @@ TEST(ComPortQtTest, DataEventsRunInTheEventLoopAndAwaitStringYieldsToIt) {
   testing::TempDir locks;
   SetLockDirectory(locks.path().string());
   testing::PtyPair modem;
-  Settings().PortDevices[0] = modem.path();
+  SetPortDeviceResolver([&](int n) { return n == 1 ? modem.path() : std::string(); });
 
   TComPort cp;
   cp.SetComNumber(1);
@@ -53,6 +53,7 @@ TEST(ComPortQtTest, DataEventsRunInTheEventLoopAndAwaitStringYieldsToIt) {
   EXPECT_TRUE(cp.AwaitString("OK", 182, false, true));
   EXPECT_TRUE(ticked);
   cp.SetOpen(false);
+  SetPortDeviceResolver({});
   SetLockDirectory("");
 }
 

@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "app/settings/settings.h"
 #include "platform/message_windows/message_window.h"
+#include "serial/comport/port_device_resolver.h"
 #include "serial/dispatcher/dispatcher.h"
 #include "serial/errors/error_codes.h"
 #include "serial/testing/pty_pair.h"
@@ -20,10 +20,7 @@ class ComPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetLockDirectory(dir.path().string());
-    saved = Settings().PortDevices;
-    Settings().PortDevices[0] = com1.path();
-    Settings().PortDevices[1] = com2.path();
-    Settings().PortDevices[2] = (dir / "ttyMISSING").string();
+    InstallDevices();
   }
   void TearDown() override {
     // Closes still pending on a dispatch thread finish before the next test.
@@ -32,8 +29,11 @@ class ComPortTest : public ::testing::Test {
         if (InUsed(h) >= 0) return false;
       return true;
     }));
-    Settings().PortDevices = saved;
+    SetPortDeviceResolver({});
     SetLockDirectory("");
+  }
+  void InstallDevices() {
+    SetPortDeviceResolver([this](int n) { return n >= 1 && n <= 3 ? devices[n - 1] : std::string(); });
   }
   // Runs queued window messages until the condition holds.
   static bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 3000) {
@@ -45,7 +45,8 @@ class ComPortTest : public ::testing::Test {
 
   testing::TempDir dir;
   testing::PtyPair com1, com2;
-  std::array<std::string, kPortCount> saved;
+  // The devices of COM1 to COM3; COM3's does not exist.
+  std::array<std::string, 3> devices{com1.path(), com2.path(), (dir / "ttyMISSING").string()};
 };
 
 TEST_F(ComPortTest, DefaultsAreThoseOfAFreshComponent) {
@@ -86,7 +87,10 @@ TEST_F(ComPortTest, OpenFailuresRaiseTheirExceptions) {
   EXPECT_THROW(cp.SetOpen(true), EBadId);
   cp.SetComNumber(9);  // no device named for it
   EXPECT_THROW(cp.SetOpen(true), EBadId);
+  SetPortDeviceResolver({});  // without a resolver no number names a device
   cp.SetComNumber(1);
+  EXPECT_THROW(cp.SetOpen(true), EBadId);
+  InstallDevices();
   cp.SetDeviceLayer(dlNone);
   EXPECT_THROW(cp.SetOpen(true), ENullApi);
   cp.SetDeviceLayer(dlWin32);
@@ -119,6 +123,20 @@ TEST_F(ComPortTest, AutoOpenOpensOnFirstUseAndDataFlows) {
   manual.SetAutoOpen(false);
   EXPECT_EQ(manual.PortHandle(), 0);
   EXPECT_THROW(manual.SendString("x"), EBadHandle);
+}
+
+TEST_F(ComPortTest, EachOpenAsksWhichDeviceTheNumberNames) {
+  TComPort cp;
+  cp.SetComNumber(1);
+  cp.SetAutoOpen(false);
+  cp.SetOpen(true);
+  cp.SendString("A");
+  EXPECT_EQ(com1.Receive(1), "A");
+  cp.SetOpen(false);
+  devices[0] = com2.path();  // the user points COM1 at another device
+  cp.SetOpen(true);
+  cp.SendString("B");
+  EXPECT_EQ(com2.Receive(1), "B");
 }
 
 TEST_F(ComPortTest, LoadedOpensAPortThatWasOpenInTheForm) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace ql::dle {
 namespace {
@@ -61,6 +62,20 @@ TEST(DleCodec, ControlPairsAndSubstitution) {
   r = u.Take(std::string("\x03", 1), out);
   EXPECT_EQ(r.stop, Unstuffer::Stop::kEnd);
   EXPECT_EQ(out, "a");
+}
+
+// Code that changes a stuffed stream in place must know which bytes belong to pairs,
+// also when a pair is split across pieces.
+TEST(DleCodec, ClassifyingTellsPairsFromData) {
+  using B = Unstuffer::Byte;
+  Unstuffer u;
+  const std::string stream("a\x10\x10" "b\x10\x1A\x10", 7);
+  std::vector<B> kinds;
+  for (char c : stream) kinds.push_back(u.Classify(static_cast<uint8_t>(c)));
+  EXPECT_EQ(kinds, (std::vector<B>{B::kData, B::kEscape, B::kDataDle, B::kData, B::kEscape, B::kDataDle, B::kEscape}));
+  EXPECT_EQ(u.Classify(kEtx), B::kControl);  // the DLE waited across the end of the piece
+  EXPECT_EQ(u.ControlByte(), kEtx);
+  EXPECT_EQ(u.Classify(kEtx), B::kData);  // an ETX on its own is data
 }
 
 }  // namespace

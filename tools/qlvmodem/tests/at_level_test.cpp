@@ -71,6 +71,37 @@ TEST(AtLevelClasses, ModemWithoutFaxClassesRefusesClassOne) {
   EXPECT_TRUE(dte.Expect("ERROR\r\n"));
 }
 
+// Fax programs ask which modem they have before they choose a class: every class
+// answers with the modem's own texts, none of the library's underneath.
+TEST(AtLevelIdentity, EveryClassIdentifiesTheModem) {
+  ql::testing::TempDir dir;
+  RunningLine line({"--modem", "ttyFAX0=100:1+2+2.0"}, dir.path());
+  DteLink dte(dir / "ttyFAX0");
+  ASSERT_TRUE(dte.Ok("ATE0"));
+  auto answer = [&](const std::string& command) {
+    EXPECT_TRUE(dte.Ok(command)) << command << ": " << dte.Last();
+    const std::string text = dte.Last();
+    EXPECT_EQ(text.find("spandsp"), std::string::npos) << command;
+    EXPECT_EQ(text.find("soft-switch"), std::string::npos) << command;
+    return text;
+  };
+  EXPECT_NE(answer("ATI3").find("Quillet virtual fax modem"), std::string::npos);
+  for (const char* command : {"ATI0", "ATI1", "ATI2", "AT+FMI?", "AT+FMM?", "AT+FMR?"})
+    EXPECT_GT(answer(command).size(), std::string("\r\nOK\r\n").size()) << command;
+  ASSERT_TRUE(dte.Ok("AT+FCLASS=2"));
+  EXPECT_EQ(answer("AT+FMFR?"), "\r\nQuillet\r\n\r\nOK\r\n");
+  EXPECT_EQ(answer("AT+FMDL?"), "\r\nQuillet virtual fax modem\r\n\r\nOK\r\n");
+  EXPECT_EQ(answer("AT+FREV?"), "\r\n1.0\r\n\r\nOK\r\n");
+  // Class 2.0's reset returns the program's settings to their first values.
+  ASSERT_TRUE(dte.Ok("AT+FCLASS=2.0"));
+  ASSERT_TRUE(dte.Ok("AT+FLI=\"12345\";+FIS=0,3,0,0"));
+  ASSERT_TRUE(dte.Ok("AT+FIP"));
+  ASSERT_TRUE(dte.Ok("AT+FLI?"));
+  EXPECT_NE(dte.Last().find("\"\""), std::string::npos) << dte.Last();
+  ASSERT_TRUE(dte.Ok("AT+FIS?"));
+  EXPECT_NE(dte.Last().find("1,5,0,2,0,0,0,0"), std::string::npos) << dte.Last();
+}
+
 TEST_F(AtLevel, EscapeWithGuardTimeIsDroppedInCommandMode) {
   ASSERT_TRUE(dte_.Ok("ATE0"));
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tools/qlvmodem/tests/class1_frames.h"
 #include "tools/qlvmodem/tests/class1_session.h"
 #include "tools/qlvmodem/tests/dte_link.h"
@@ -65,6 +67,55 @@ TEST_F(TwoModems, CallAnswerFramesDataAndHangUp) {
   EXPECT_NE(log.find("modem ttyFAX0 (100) dialled 101"), std::string::npos) << log;
   EXPECT_NE(log.find("fast carrier 9600 bit/s from modem ttyFAX0"), std::string::npos) << log;
   EXPECT_NE(log.find("ended: hung up by modem ttyFAX0"), std::string::npos) << log;
+}
+
+// --trace-dir: each call of each modem in a file of its own, with what the program
+// said before it, every command, response, frame and carrier.
+TEST(CallTraces, EachCallOfAModemHasItsOwnFile) {
+  ql::testing::TempDir dir;
+  RunningLine line({"--modem", "ttyFAX0=100", "--modem", "ttyFAX1=101", "--ring-period", "1", "--trace-dir",
+                    (dir / "traces").string()},
+                   dir.path());
+  DteLink caller(dir / "ttyFAX0");
+  DteLink callee(dir / "ttyFAX1");
+  ASSERT_TRUE(caller.Ok("ATE0+FCLASS=1"));
+  ASSERT_TRUE(callee.Ok("ATE0S0=1"));
+  ASSERT_TRUE(callee.Ok("AT+FCLASS=1"));
+  for (int call = 0; call < 2; ++call) {
+    caller.Command("ATD101");
+    ASSERT_TRUE(callee.Expect("CONNECT\r\n", 15)) << callee.Last();
+    callee.Send(Frame({0xFF, 0x13, 0x80, 0x00, 0x4E, 0xF9, 0x00}) + kEndOfFrame);
+    ASSERT_TRUE(callee.Expect("OK\r\n", 10));
+    ASSERT_TRUE(caller.Expect(kEndOfFrame + "\r\nOK\r\n", 15)) << caller.Last();
+    ASSERT_TRUE(caller.Ok("ATH0"));
+    ASSERT_TRUE(line.WaitFor("status", "OK calls " + std::to_string(call + 1) + " active 0", 10));
+    if (call == 0) {
+      ASSERT_TRUE(caller.Ok("ATS7=45"));  // said between the calls
+    }
+  }
+  std::vector<std::string> callerTraces, calleeTraces;
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "traces")) {
+    const std::string name = entry.path().filename().string();
+    (name.rfind("ttyFAX0-", 0) == 0 ? callerTraces : calleeTraces).push_back(ql::testing::ReadFile(entry.path()));
+  }
+  ASSERT_EQ(callerTraces.size(), 2u);
+  ASSERT_EQ(calleeTraces.size(), 2u);
+  std::sort(callerTraces.begin(), callerTraces.end(),
+            [](const std::string& a, const std::string& b) { return a.find("ATS7=45") > b.find("ATS7=45"); });
+  for (const std::string& trace : callerTraces) {
+    EXPECT_NE(trace.find("modem ttyFAX0: dialling 101"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("command  ATD101"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("response CONNECT"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("frame <  DIS FF 13 80 00 4E F9 00"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("command  ATH0"), std::string::npos) << trace;
+  }
+  // The second call's file begins with what the program said after the first.
+  EXPECT_EQ(callerTraces[0].find("ATS7=45"), std::string::npos) << callerTraces[0];
+  EXPECT_NE(callerTraces[1].find("before  command  ATS7=45"), std::string::npos) << callerTraces[1];
+  for (const std::string& trace : calleeTraces) {
+    EXPECT_NE(trace.find("incoming call from 100"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("frame >  DIS FF 13 80 00 4E F9 00"), std::string::npos) << trace;
+  }
 }
 
 TEST_F(TwoModems, AutoAnswerAfterTheSetNumberOfRings) {

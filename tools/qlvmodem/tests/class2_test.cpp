@@ -70,13 +70,13 @@ class Class2 : public ::testing::Test {
                     dir_.path()};
   DteLink dte_{dir_ / "ttyFAX0"};
 
-  // A page of the test document as the program sends it after CONNECT: T.4 code in
-  // the bit order of the class, DLE doubled, closed by DLE and `end`.
-  std::string PageData(bool reversed, char end, int page = 1) {
+  // A page of the test document as the program sends it after CONNECT: T.4 code with
+  // the first bit in the least significant position (as in every class when sending),
+  // DLE doubled, closed by DLE and `end`.
+  std::string PageData(char end, int page = 1) {
     if (!std::filesystem::exists(dir_ / "pages.tif")) WriteTestTiff(dir_ / "pages.tif", 60, 196, 2);
     std::string data;
-    for (char c : EncodePage(dir_ / "pages.tif", page)) {
-      char b = reversed ? static_cast<char>(Reversed(static_cast<uint8_t>(c))) : c;
+    for (char b : EncodePage(dir_ / "pages.tif", page)) {
       data += b;
       if (b == '\x10') data += b;
     }
@@ -133,7 +133,7 @@ TEST_F(Class2, ProgramSendsPagesAndHearsEachPagesVerdict) {
     dte_.Command("AT+FDT");
     if (!dte_.Expect("CONNECT\r\n", 15)) return "no CONNECT: " + dte_.Last();
     if (!dte_.Expect("\x11", 5)) return std::string("no XON");
-    dte_.Send(PageData(true, '\x03', page));
+    dte_.Send(PageData('\x03', page));
     if (!dte_.Expect("OK\r\n", 30)) return "page not taken: " + dte_.Last();
     dte_.Command(fet);
     if (!dte_.Expect("OK\r\n", 30)) return "no answer to " + std::string(fet) + ": " + dte_.Last();
@@ -174,7 +174,7 @@ TEST_F(Class2, FailedTrainingFallsBackToTheNextRate) {
   dte_.Command("AT+FDT");
   ASSERT_TRUE(dte_.Expect("CONNECT\r\n", 30)) << dte_.Last();
   EXPECT_NE(dte_.Last().find("+FDCS:1,4,"), std::string::npos) << dte_.Last();
-  dte_.Send(PageData(true, '\x03'));
+  dte_.Send(PageData('\x03'));
   ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
   dte_.Command("AT+FET=2");
   ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
@@ -218,8 +218,35 @@ TEST_F(Class2, ProgramEndsTheSessionWithFks) {
   ASSERT_TRUE(dte_.Ok("AT+FKS", 10));
 }
 
+// A program that gives up after its only page was rejected and drops the line: the far
+// machine had seen the last post-page command, but kept no page, so neither its record
+// nor the call log may call the call OK.
+TEST_F(Class2, CallWithoutAKeptPageIsNeverOk) {
+  ASSERT_EQ(line_.Control("fault 100 rtn"), "OK\n");
+  ASSERT_TRUE(dte_.Ok("ATE0"));
+  ASSERT_TRUE(dte_.Ok("AT+FCLASS=2"));
+  dte_.Command("ATD200");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 20)) << dte_.Last();
+  dte_.Command("AT+FDT");
+  ASSERT_TRUE(dte_.Expect("CONNECT\r\n", 15)) << dte_.Last();
+  dte_.Send(PageData('\x03'));
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
+  dte_.Command("AT+FET=2");
+  ASSERT_TRUE(dte_.Expect("OK\r\n", 30)) << dte_.Last();
+  EXPECT_NE(dte_.Last().find("+FPTS:2"), std::string::npos) << dte_.Last();
+  dte_.Close();  // DTR drops: the line is cleared without a word to the far machine
+  std::string got = Received();
+  EXPECT_EQ(RecordField(got, "pages"), "0") << got;
+  EXPECT_NE(RecordField(got, "result"), "0") << got;
+  EXPECT_NE(RecordField(got, "result_text"), "OK") << got;
+  const std::string log = ql::testing::ReadFile(dir_ / "calls.log");
+  EXPECT_NE(log.find("received 0 page(s)"), std::string::npos) << log;
+  EXPECT_EQ(log.find("result 0 (OK)"), std::string::npos) << log;
+  EXPECT_NE(log.find("session ended after 0 page(s) sent"), std::string::npos) << log;
+}
+
 TEST_F(Class2, RejectedPageIsSentAgainInClass20) {
-  std::string page = PageData(false, '.');
+  std::string page = PageData('.');
   ASSERT_EQ(line_.Control("fault 100 rtn"), "OK\n");
   ASSERT_TRUE(dte_.Ok("ATE0"));
   ASSERT_TRUE(dte_.Ok("AT+FCLASS=2.0"));

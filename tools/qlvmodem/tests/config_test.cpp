@@ -27,6 +27,15 @@ TEST(LineArguments, DefaultsAndExplicitEndpoints) {
   EXPECT_EQ(mine->modems[0].classes, std::vector<std::string>{"1"});
   EXPECT_EQ(mine->remotes[0].ident, "ACME 1");
   EXPECT_EQ(mine->speed, 0);
+
+  // Modems alone still have the remote at 200 to dial, unless one of them is 200.
+  auto modemsOnly = ParseLineArguments({"--modem", "ttyFAX0=100:1+2+2.0"}, "/tmp/x", &error);
+  ASSERT_TRUE(modemsOnly) << error;
+  ASSERT_EQ(modemsOnly->remotes.size(), 1u);
+  EXPECT_EQ(modemsOnly->remotes[0].number, "200");
+  auto modemAt200 = ParseLineArguments({"--modem", "m=200"}, "/tmp/x", &error);
+  ASSERT_TRUE(modemAt200) << error;
+  EXPECT_TRUE(modemAt200->remotes.empty());
 }
 
 TEST(LineArguments, BadInputIsRefusedWithAReason) {

@@ -1,28 +1,23 @@
-// The commands on fax rows: edit, clone, delete, archive, forward, show archived. Each
-// remembers the row's record number before any modal window and returns to it before
-// it writes, since the lists may have moved the table meanwhile.
-
-#include <QTableView>
+#include "app/main_window/row_commands.h"
 
 #include "app/fax_store/fax_store.h"
-#include "app/lists/table_list_model.h"
 #include "app/main_window/command_texts.h"
 #include "app/main_window/delete_what.h"
 #include "app/main_window/fax_editor.h"
+#include "app/main_window/fax_list.h"
 #include "app/main_window/main_screen.h"
 #include "app/main_window/receive_notes.h"
 #include "app/phonebook/phone_book.h"
-#include "app/preferences/preferences.h"
-#include "app/rebuild/rebuild_indexes.h"
 #include "app/settings/work_folders.h"
 #include "app/ui/message_boxes.h"
-#include "app/ui/window_glue.h"
 #include "platform/file_names.h"
 
 namespace ql {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+  return QString::fromStdString(s);
+}
 
 FaxInformation ToStore(const TFaxInfo& i) {
   return FaxInformation{i.Recipient.toStdString(), i.Subject.toStdString(), i.Phone.toStdString(),
@@ -57,61 +52,73 @@ bool Exists(const std::filesystem::path& path) {
 
 }  // namespace
 
-bool TMainScreen::CurrentOutgoing(OutgoingFax& row, uint32_t& recno) {
-  if (!GoToCurrent(TListTab::ltOutgoing, recno)) return false;
-  ReadOutgoing(out_, row);
-  return true;
+TFaxList& TRowCommands::Outgoing() {
+  return desk_.List(TListTab::ltOutgoing);
+}
+TFaxList& TRowCommands::Received() {
+  return desk_.List(TListTab::ltReceived);
 }
 
-bool TMainScreen::CurrentReceived(ReceivedFax& row, uint32_t& recno) {
-  if (faxInProgress_) {
+bool TRowCommands::GoToCurrent(TFaxList& list, uint32_t& recno) {
+  if (list.Busy(desk_.FaxInProgress())) {
     Beep();
     return false;
   }
-  if (!GoToCurrent(TListTab::ltReceived, recno)) return false;
-  ReadReceived(rec_, row);
+  return list.GoToCurrent(recno);
+}
+
+bool TRowCommands::CurrentOutgoing(OutgoingFax& row, uint32_t& recno) {
+  if (!GoToCurrent(Outgoing(), recno)) return false;
+  ReadOutgoing(Outgoing().Table(), row);
   return true;
 }
 
-void TMainScreen::EditCurrent() {
-  if (CurrentTab() == TListTab::ltReceived) {
+bool TRowCommands::CurrentReceived(ReceivedFax& row, uint32_t& recno) {
+  if (!GoToCurrent(Received(), recno)) return false;
+  ReadReceived(Received().Table(), row);
+  return true;
+}
+
+void TRowCommands::EditCurrent() {
+  if (desk_.CurrentTab() == TListTab::ltReceived) {
     EditReceivedFax();
     return;
   }
   uint32_t recno = 0;
   OutgoingFax row;
   if (!CurrentOutgoing(row, recno)) return;
-  if (!row.faxCover.empty() && IsAttached(TCommand::cmEditCover)) {
-    attached_[TCommand::cmEditCover]();
-    RefreshList(TListTab::ltOutgoing, recno);
+  if (!row.faxCover.empty() && desk_.RunAttached(TCommand::cmEditCover)) {
+    Outgoing().Refresh(recno);
     return;
   }
   EditAPFFax();
 }
 
-void TMainScreen::EditAPFFax() {
+void TRowCommands::EditAPFFax() {
   uint32_t recno = 0;
   OutgoingFax row;
   if (!CurrentOutgoing(row, recno)) return;
   TFaxInfo info{Q(row.recipient), Q(row.phone), Q(row.subject), Q(row.notes), Q(row.codes)};
-  if (!TFaxEditor::Edit(this, QStringLiteral("Fax Information Editor"), info, PickFromPhoneBook)) return;
-  ReturnToRow(out_, recno);
-  if (WriteFaxInformation(out_, ToStore(info)) != 0) ShowError(QStringLiteral("Unable to write the fax information"));
-  RefreshList(TListTab::ltOutgoing, recno);
+  if (!TFaxEditor::Edit(&desk_, QStringLiteral("Fax Information Editor"), info, PickFromPhoneBook)) return;
+  ReturnToRow(Outgoing().Table(), recno);
+  if (WriteFaxInformation(Outgoing().Table(), ToStore(info)) != 0)
+    ShowError(QStringLiteral("Unable to write the fax information"));
+  Outgoing().Refresh(recno);
 }
 
-void TMainScreen::EditReceivedFax() {
+void TRowCommands::EditReceivedFax() {
   uint32_t recno = 0;
   ReceivedFax row;
   if (!CurrentReceived(row, recno)) return;
   QString notes = Q(row.notes);
-  if (!TEditReceiveNotes::Edit(this, Q(row.from), notes)) return;
-  ReturnToRow(rec_, recno);
-  if (WriteReceivedNotes(rec_, notes.toStdString()) != 0) ShowError(QStringLiteral("Unable to write the notes"));
-  RefreshList(TListTab::ltReceived, recno);
+  if (!TEditReceiveNotes::Edit(&desk_, Q(row.from), notes)) return;
+  ReturnToRow(Received().Table(), recno);
+  if (WriteReceivedNotes(Received().Table(), notes.toStdString()) != 0)
+    ShowError(QStringLiteral("Unable to write the notes"));
+  Received().Refresh(recno);
 }
 
-void TMainScreen::CloneAPFFax() {
+void TRowCommands::CloneAPFFax() {
   uint32_t recno = 0;
   OutgoingFax source;
   if (!CurrentOutgoing(source, recno)) return;
@@ -140,37 +147,38 @@ void TMainScreen::CloneAPFFax() {
       }
     }
   }
-  if (AppendClone(out_, source, newDoc, newCover) != 0) ShowError(QStringLiteral("Unable to add the cloned fax"));
-  const uint32_t cloned = out_.RecNo();
-  FaxTableCloseAndOpen();
-  RefreshList(TListTab::ltOutgoing, cloned);
+  if (AppendClone(Outgoing().Table(), source, newDoc, newCover) != 0)
+    ShowError(QStringLiteral("Unable to add the cloned fax"));
+  const uint32_t cloned = Outgoing().Table().RecNo();
+  desk_.FaxTableCloseAndOpen();
+  Outgoing().Refresh(cloned);
 }
 
-void TMainScreen::DeleteCurrent() {
-  if (CurrentTab() == TListTab::ltReceived)
+void TRowCommands::DeleteCurrent() {
+  if (desk_.CurrentTab() == TListTab::ltReceived)
     DeleteFromRec();
   else
     DeleteFromSend();
 }
 
-void TMainScreen::DeleteFromRec() {
+void TRowCommands::DeleteFromRec() {
   uint32_t recno = 0;
   ReceivedFax row;
   if (!CurrentReceived(row, recno)) return;
   if (!AskYesNoDefaultNo(DeleteReceivedQuestion(Q(row.from)), QStringLiteral("Delete"))) return;
-  ReturnToRow(rec_, recno);
-  DeleteRow(rec_);
-  RefreshList(TListTab::ltReceived, 0);
+  ReturnToRow(Received().Table(), recno);
+  DeleteRow(Received().Table());
+  Received().Refresh(0);
   RemoveQuietly(RowFile(ReceiveFolder(), row.faxFile));
 }
 
-void TMainScreen::DeleteFromSend() {
+void TRowCommands::DeleteFromSend() {
   uint32_t recno = 0;
   OutgoingFax row;
   if (!CurrentOutgoing(row, recno)) return;
   TDeleteChoice choice = TDeleteChoice::dwBoth;
   if (!row.faxDoc.empty() && !row.faxCover.empty()) {
-    const std::optional<TDeleteChoice> chosen = TDeleteWhat::Ask(this);
+    const std::optional<TDeleteChoice> chosen = TDeleteWhat::Ask(&desk_);
     if (!chosen) return;
     choice = *chosen;
   } else if (!AskYesNoDefaultNo(DeleteOutgoingQuestion(Q(row.subject)), QStringLiteral("Delete"))) {
@@ -180,22 +188,22 @@ void TMainScreen::DeleteFromSend() {
   const std::filesystem::path body = RowFile(send, row.faxDoc);
   const std::filesystem::path cover = RowFile(send, row.faxCover);
   const std::filesystem::path description = cover.empty() ? std::filesystem::path() : CoverDescription(cover);
-  ReturnToRow(out_, recno);
+  ReturnToRow(Outgoing().Table(), recno);
   switch (choice) {
     case TDeleteChoice::dwCover:
-      ClearFaxCover(out_);
-      RefreshList(TListTab::ltOutgoing, recno);
+      ClearFaxCover(Outgoing().Table());
+      Outgoing().Refresh(recno);
       RemoveQuietly(cover);
       RemoveQuietly(description);
       break;
     case TDeleteChoice::dwBody:
-      ClearFaxDoc(out_);
-      RefreshList(TListTab::ltOutgoing, recno);
+      ClearFaxDoc(Outgoing().Table());
+      Outgoing().Refresh(recno);
       RemoveQuietly(body);
       break;
     case TDeleteChoice::dwBoth:
-      DeleteRow(out_);
-      RefreshList(TListTab::ltOutgoing, 0);
+      DeleteRow(Outgoing().Table());
+      Outgoing().Refresh(0);
       RemoveQuietly(body);
       RemoveQuietly(cover);
       RemoveQuietly(description);
@@ -203,29 +211,26 @@ void TMainScreen::DeleteFromSend() {
   }
 }
 
-void TMainScreen::ArchiveCurrent() {
-  const TListTab tab = CurrentTab();
-  if (tab == TListTab::ltReceived && faxInProgress_) {
-    Beep();
-    return;
-  }
+void TRowCommands::ArchiveCurrent() {
+  TFaxList& list = desk_.ShownList();
   uint32_t recno = 0;
-  if (!GoToCurrent(tab, recno)) return;
-  xb::TTableEngine& table = TableOf(tab);
+  if (!GoToCurrent(list, recno)) return;
+  xb::TTableEngine& table = list.Table();
   bool archived = false;
   table.GetLogical("ARCHIVED", archived);
   std::string name;
-  table.GetString(tab == TListTab::ltOutgoing ? "SUBJECT" : "FROM", name);
-  if (!AskYesNoDefaultNo(ArchiveQuestion(archived, tab == TListTab::ltOutgoing, Q(name)), QStringLiteral("Archive")))
+  table.GetString(list.Kind().nameField, name);
+  if (!AskYesNoDefaultNo(ArchiveQuestion(archived, list.Tab() == TListTab::ltOutgoing, Q(name)),
+                         QStringLiteral("Archive")))
     return;
   ReturnToRow(table, recno);
   ToggleArchived(table);  // a failure leaves the row as it was; nothing to report
   // Under the archive filter the row has left the list: keep the place instead of
   // reading the whole list in search of it.
-  RefreshList(tab, archiveFilter_.empty() ? recno : 0);
+  list.Refresh(desk_.ArchiveFilter().empty() ? recno : 0);
 }
 
-void TMainScreen::ForwardReceived() {
+void TRowCommands::ForwardReceived() {
   uint32_t recno = 0;
   ReceivedFax row;
   if (!CurrentReceived(row, recno)) return;
@@ -236,65 +241,21 @@ void TMainScreen::ForwardReceived() {
   }
   if (!AskYesNoDefaultNo(ForwardQuestion(Q(row.from)), QStringLiteral("Forward"))) return;
   TFaxInfo info;
-  if (!TFaxEditor::Edit(this, QStringLiteral("Forward fax from: ") + Q(row.from), info, PickFromPhoneBook)) return;
+  if (!TFaxEditor::Edit(&desk_, QStringLiteral("Forward fax from: ") + Q(row.from), info, PickFromPhoneBook))
+    return;
   const std::filesystem::path copy = NextFreeSendName("FWD");
   if (!CopyFaxFile(received, copy)) {
     ShowError(QStringLiteral("Unable to copy the received fax to ") + Q(copy.string()));
     return;
   }
-  if (AppendForward(out_, ToStore(info), copy.filename().string()) != 0) {
+  if (AppendForward(Outgoing().Table(), ToStore(info), copy.filename().string()) != 0) {
     ShowError(QStringLiteral("Unable to add the forwarded fax"));
     return;
   }
-  const uint32_t added = out_.RecNo();
-  SelectTab(TListTab::ltOutgoing);
-  FaxTableCloseAndOpen();
-  RefreshList(TListTab::ltOutgoing, added);
-}
-
-void TMainScreen::ToggleShowArchived() {
-  archiveFilter_ = Action(TCommand::cmShowArchived)->isChecked() ? std::string() : std::string(kArchiveFilter);
-  ApplyArchiveFilter();
-  RefreshList(TListTab::ltOutgoing, CurrentRecNo(TListTab::ltOutgoing));
-  RefreshList(TListTab::ltReceived, CurrentRecNo(TListTab::ltReceived));
-}
-
-void TMainScreen::FaxTableCloseAndOpen() {
-  const std::string order = OrderTag(TListTab::ltOutgoing);
-  const uint32_t recno = out_.RecNo();
-  out_.Close();
-  if (OpenFaxDBF(out_, archiveFilter_)) {
-    out_.SetOrder(order.empty() ? 0 : out_.TagArea(order));
-    ReturnToRow(out_, recno);
-  }
-  RefreshList(TListTab::ltOutgoing, recno);
-}
-
-void TMainScreen::RebuildIndexes() {
-  outView_->setUpdatesEnabled(false);
-  const uint32_t outRow = CurrentRecNo(TListTab::ltOutgoing);
-  const uint32_t recRow = CurrentRecNo(TListTab::ltReceived);
-  {
-    TRebuildInd window(this, out_, rec_);
-    CenterOverMain(&window);
-    window.exec();
-  }
-  ApplyArchiveFilter();
-  RefreshList(TListTab::ltOutgoing, outRow);
-  RefreshList(TListTab::ltReceived, recRow);
-  outView_->setUpdatesEnabled(true);
-}
-
-void TMainScreen::OpenPreferences(bool firstRun) { TPreferences::Edit(this, firstRun); }
-
-void TMainScreen::OpenPhoneBook() {
-  TPhoneBook book(this, TPhoneBookMode::pbBrowse);
-  if (!book.Open()) {
-    ShowError(QStringLiteral("Unable to open or create QLPB.DBF"));
-    return;
-  }
-  CenterOverMain(&book);
-  book.exec();
+  const uint32_t added = Outgoing().Table().RecNo();
+  desk_.SelectTab(TListTab::ltOutgoing);
+  desk_.FaxTableCloseAndOpen();
+  Outgoing().Refresh(added);
 }
 
 }  // namespace ql
