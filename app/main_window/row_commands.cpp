@@ -2,6 +2,7 @@
 
 #include "app/fax_store/fax_store.h"
 #include "app/main_window/command_texts.h"
+#include "app/main_window/cover_commands.h"
 #include "app/main_window/delete_what.h"
 #include "app/main_window/fax_editor.h"
 #include "app/main_window/fax_list.h"
@@ -88,8 +89,8 @@ void TRowCommands::EditCurrent() {
   uint32_t recno = 0;
   OutgoingFax row;
   if (!CurrentOutgoing(row, recno)) return;
-  if (!row.faxCover.empty() && desk_.RunAttached(TCommand::cmEditCover)) {
-    Outgoing().Refresh(recno);
+  if (!row.faxCover.empty()) {
+    TCoverCommands(desk_).EditCoverOfCurrent();
     return;
   }
   EditAPFFax();

@@ -18,7 +18,7 @@ class TRowCommands {
   explicit TRowCommands(TMainScreen& desk) : desk_(desk) {}
 
   // On the shown list: the received notes or the fax information (or, for a row with a
-  // cover sheet, the cover-sheet editor once attached).
+  // cover sheet, the cover-sheet editor).
   void EditCurrent();
   void EditAPFFax();
   void EditReceivedFax();

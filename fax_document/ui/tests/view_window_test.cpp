@@ -187,7 +187,7 @@ TEST_F(ViewWindowTest, ThumbnailStripShowsPagesAndCanBeHidden) {
   w->close();
   EXPECT_EQ(placementsSaved_, 1);
   // Help has a page of its own.
-  EXPECT_EQ(HelpPagePath(TFaxViewer::kHelpTopic), QStringLiteral(":/help/1021.html"));
+  EXPECT_TRUE(HelpPagePath(TFaxViewer::kHelpTopic).endsWith(QStringLiteral("/1021.html")));
 }
 
 }  // namespace
