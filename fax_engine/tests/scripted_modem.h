@@ -51,6 +51,12 @@ class ScriptedFaxModem {
     std::lock_guard guard(lock_);
     return ends_;
   }
+  // Runs f while the script is not answering (to look at it or change it).
+  template <typename F>
+  void Locked(F f) {
+    std::lock_guard guard(scriptLock_);
+    f();
+  }
 
   static std::string Line(const std::string& text) { return "\r\n" + text + "\r\n"; }
   // A received frame as the modem hands it over: address, control, FCF and FIF, two
@@ -90,7 +96,7 @@ class ScriptedFaxModem {
             blocks_.push_back(data);
             ends_ += end;
           }
-          const ModemReply reply = data_(data, end);
+          const ModemReply reply = Ask([&] { return data_(data, end); });
           data.clear();
           unstuffer.Reset();
           inData = reply.dataFollows;
@@ -107,7 +113,7 @@ class ScriptedFaxModem {
           std::lock_guard guard(lock_);
           commands_.push_back(line);
         }
-        const ModemReply reply = command_(line);
+        const ModemReply reply = Ask([&] { return command_(line); });
         line.clear();
         inData = reply.dataFollows;
         Push(reply.text);
@@ -115,11 +121,18 @@ class ScriptedFaxModem {
     }
   }
 
+  template <typename F>
+  ModemReply Ask(F f) {
+    std::lock_guard guard(scriptLock_);
+    return f();
+  }
+
   PtyPair pty_;
   OnCommand command_;
   OnData data_;
   mutable std::mutex lock_;
   std::mutex sendLock_;
+  std::mutex scriptLock_;
   std::vector<std::string> commands_;
   std::vector<std::string> blocks_;
   std::string ends_;

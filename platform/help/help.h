@@ -11,8 +11,12 @@ inline constexpr int kHelpTroubleshooting = 1032;
 inline constexpr int kHelpPhoneBook = 1019;
 inline constexpr int kHelpPhoneBookEditor = 1020;
 inline constexpr int kHelpPreferences = 1022;
+inline constexpr int kHelpFaxViewer = 1021;
+inline constexpr int kHelpCoverEditor = 1029;
+inline constexpr int kHelpCoverTemplates = 1030;
 
-// The resource path of a topic's page, or of the contents page when the topic has none.
+// The file of a topic's page, or of the contents page when the topic has none: the installed
+// page (see InstalledDataFolder), else the one built into the program (a ":/help/" resource).
 QString HelpPagePath(int topic);
 
 // Opens (or brings forward) the help window on a topic.

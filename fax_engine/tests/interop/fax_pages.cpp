@@ -33,20 +33,20 @@ std::filesystem::path WriteText(const std::filesystem::path& dir, const std::str
   return path;
 }
 
-std::filesystem::path WriteLetter(const std::filesystem::path& dir, const std::string& name, const LetterSpec& spec) {
+std::filesystem::path WriteLetter(const std::filesystem::path& dir, const std::string& name, const LetterShape& shape) {
   const auto text = dir / (name + ".txt");
   {
     std::ofstream out(text, std::ios::binary);
-    for (int page = 1; page <= spec.pages; ++page) {
+    for (int page = 1; page <= shape.pages; ++page) {
       if (page > 1) out << '\f';
-      for (int line = 1; line <= spec.linesPerPage; ++line) out << LetterLine(page, line) << "\n";
+      for (int line = 1; line <= shape.linesPerPage; ++line) out << LetterLine(page, line) << "\n";
     }
   }
   const auto apf = dir / (name + ".APF");
   TFaxConverter converter;
   converter.SetInputDocumentType(idText);
-  converter.SetResolution(spec.fine ? frHigh : frNormal);
-  converter.SetWidth(spec.wide ? fwWide : fwNormal);
+  converter.SetResolution(shape.fine ? frHigh : frNormal);
+  converter.SetWidth(shape.wide ? fwWide : fwNormal);
   converter.SetLinesPerPage(0);
   converter.SetDocumentFile(text.string());
   converter.SetOutFileName(apf.string());

@@ -14,7 +14,7 @@ namespace ql::testing {
 
 using reference::Raster;
 
-struct LetterSpec {
+struct LetterShape {
   int pages = 1;
   int linesPerPage = 12;  // text lines of the standard font (16 rows each at normal resolution)
   bool fine = false;
@@ -22,7 +22,7 @@ struct LetterSpec {
 };
 
 // Writes a letter as text and converts it into an APF file; returns the file.
-std::filesystem::path WriteLetter(const std::filesystem::path& dir, const std::string& name, const LetterSpec& spec);
+std::filesystem::path WriteLetter(const std::filesystem::path& dir, const std::string& name, const LetterShape& shape);
 // Writes the letter's text only (for text covers).
 std::filesystem::path WriteText(const std::filesystem::path& dir, const std::string& name, int lines);
 
