@@ -31,15 +31,9 @@ std::string TrimSpaces(const std::string& text) {
 // The station ID of an ID frame: its (at most 20) FIF bytes from the last to the
 // first, without the padding, wherever the far machine put it. The modem's two check
 // bytes at the end are not part of it, also in a frame that is too short.
-<<<<<<< HEAD
-std::string IdOf(std::string_view frame, bool withCheckBytes = true) {
-  const size_t overhead = withCheckBytes ? 5 : 3;
-  const size_t count = frame.size() > overhead ? std::min<size_t>(kStationIdMax, frame.size() - overhead) : 0;
-=======
 std::string IdOf(std::string_view frame, bool checkBytes = true) {
   const size_t tail = checkBytes ? 2 : 0;
   const size_t count = frame.size() > 3 + tail ? std::min<size_t>(kStationIdMax, frame.size() - 3 - tail) : 0;
->>>>>>> engine
   std::string id(frame.substr(3, count));
   std::reverse(id.begin(), id.end());
   return TrimSpaces(id);
@@ -129,20 +123,12 @@ DecodeResult DecodeFrame(FaxSession& s, std::string_view received) {
   return out;
 }
 
-<<<<<<< HEAD
-std::string DescribeFrame(std::string_view received, bool withCheckBytes) {
-=======
 std::string DescribeFrame(std::string_view received, bool checkBytes) {
->>>>>>> engine
   const std::string_view frame = FromAddress(received);
   if (frame.size() < 3) return "frame too short (" + std::to_string(frame.size()) + " bytes)";
   const uint8_t code = At(frame, 2);
   const uint8_t b2 = At(frame, 4), b3 = At(frame, 5);
-<<<<<<< HEAD
-  if (fcf::IsIdFrame(code)) return std::string(code >= 0x42 ? "TSI" : "CSI") + ": \"" + IdOf(frame, withCheckBytes) + "\"";
-=======
   if (fcf::IsIdFrame(code)) return std::string(code >= 0x42 ? "TSI" : "CSI") + ": \"" + IdOf(frame, checkBytes) + "\"";
->>>>>>> engine
   if (fcf::Is(code, fcf::kDis)) {
     const DisCapabilities d = DecodeDis(b2, b3);
     return "DIS: " + DescribeDisRate(b2) + (d.fine ? ", fine" : ", normal") +
