@@ -34,7 +34,7 @@ class ReceiveTest : public ::testing::Test {
   }
 
   // A letter as the far machine sends it: a TIFF of its pages; the pages are kept.
-  std::filesystem::path Document(const std::string& name, const LetterSpec& spec) {
+  std::filesystem::path Document(const std::string& name, const LetterShape& spec) {
     const auto apf = WriteLetter(dir.path(), name, spec);
     std::vector<Raster> pages = DecodeApf(apf);
     const auto tiff = dir / (name + ".tif");
