@@ -10,6 +10,7 @@
 #include "fax_engine/receive/receive_session.h"
 #include "fax_engine/receive/receive_states.h"
 #include "fax_engine/session/class2_reports.h"
+#include "fax_engine/session/machine_steps.h"
 #include "fax_engine/session/modem_commands.h"
 #include "fax_engine/session/notifications.h"
 #include "fax_engine/session/status_texts.h"
@@ -27,22 +28,8 @@ using O = ROutcome;
 constexpr int kRetrainPauseMs = 200;
 constexpr int32_t kHangUpWait = 54;  // ticks for the modem's OK to ATH
 
-// When the machine runs a state it has just entered: at once (the state waits for
-// nothing), while modem input is waiting (the state reads lines or data), or at the
-// next trigger.
-enum class RunAfter { kAtOnce, kWhileInput, kNextTrigger };
-
-struct StateInfo {
-  S state;
-  const char* name;
-  RStateUnit unit;
-  bool sharedLineHandling;  // the handling of modem lines every line state shares runs first
-  RunAfter after;
-};
-
-constexpr RunAfter kNow = RunAfter::kAtOnce;
-constexpr RunAfter kLines = RunAfter::kWhileInput;
-constexpr RunAfter kTrigger = RunAfter::kNextTrigger;
+using StateInfo = ql::StateInfo<S, RStateUnit>;
+using Transition = ql::Transition<S, O>;
 
 constexpr StateInfo kStates[] = {
     {S::kStart, "start", Start, false, kNow},
@@ -82,19 +69,9 @@ constexpr StateInfo kStates[] = {
     {S::kIdle, "idle", Idle, false, kTrigger},
 };
 
-const StateInfo& Info(S state) {
-  for (const StateInfo& info : kStates)
-    if (info.state == state) return info;
-  return kStates[std::size(kStates) - 1];
-}
+const StateInfo& Info(S state) { return InfoOf(kStates, state); }
 
 // ---- the transitions: every way from one state to another ----
-
-struct Transition {
-  S from;  // kAny: from every state
-  O outcome;
-  S to;
-};
 
 constexpr S kAny = static_cast<S>(0);
 
@@ -172,14 +149,11 @@ constexpr Transition kTransitions[] = {
 
 void Transit(ReceiveSession& s, S from, O outcome) {
   if (outcome == O::kStay || outcome == O::kLeave || outcome == O::kToState) return;
-  for (const Transition& t : kTransitions) {
-    if ((t.from == from || t.from == kAny) && t.outcome == outcome) {
-      if (t.to != from)
-        s.log.Note(std::string("state ") + std::to_string(static_cast<int>(from)) + " " + Info(from).name + " -> " +
-                   std::to_string(static_cast<int>(t.to)) + " " + Info(t.to).name);
-      s.state = static_cast<uint8_t>(t.to);
-      return;
-    }
+  if (const Transition* t = FindTransition(kTransitions, from, outcome, kAny)) {
+    if (t->to != from)
+      NoteStateChange(s, static_cast<int>(from), Info(from).name, static_cast<int>(t->to), Info(t->to).name);
+    s.state = static_cast<uint8_t>(t->to);
+    return;
   }
   // A state reported something its transitions do not know: a fault of the machine.
   ReportError(s, ecSequenceError);
@@ -204,17 +178,6 @@ O FrameArrived(ReceiveSession& s) {
     return Command(s, "AT+FRH=3", O::kRetrain);
   }
   return O::kStay;
-}
-
-ResponseCollector::Item Collect(ReceiveSession& s) {
-  const int port = s.common.portHandle;
-  while (CharReady(port) == 1) {
-    const int c = ReadChar(port);
-    if (c < 0) break;
-    const ResponseCollector::Item item = s.response.Feed(static_cast<uint8_t>(c));
-    if (item != ResponseCollector::Item::kNone) return item;
-  }
-  return ResponseCollector::Item::kNone;
 }
 
 // States where the modem answers the wait for a fast carrier with +FCERROR when the far
@@ -243,7 +206,7 @@ O SharedLineHandling(ReceiveSession& s, EventKind event, RStateInput& in) {
   const S state = StateOf(s);
   if (event == EventKind::kTimeout) return TimedOut(s, state);
   if (event != EventKind::kData && event != EventKind::kStart) return O::kStay;
-  const ResponseCollector::Item item = Collect(s);
+  const ResponseCollector::Item item = CollectResponse(s);
   if (item == ResponseCollector::Item::kNone) return O::kLeave;
   if (item == ResponseCollector::Item::kFrame) return FrameArrived(s);
   const std::string& line = s.response.Line();
@@ -295,16 +258,8 @@ void RunReceiveMachine(FaxSession& base, EventKind event) {
     BeginAbort(s);
     event = EventKind::kData;
   }
-  const int port = s.common.portHandle;
-  while (true) {
-    if (PeriodicStatus(s, event)) return;
-    Step(s, event);
-    if (TakePendingAbort(s)) BeginAbort(s);
-    const RunAfter after = Info(StateOf(s)).after;
-    if (after == RunAfter::kNextTrigger) return;
-    if (after == RunAfter::kWhileInput && CharReady(port) != 1) return;
-    event = EventKind::kData;  // a repeated run counts as data available
-  }
+  RunSteps(
+      s, event, [&](EventKind e) { Step(s, e); }, [&] { return Info(StateOf(s)).after; }, [&] { BeginAbort(s); });
 }
 
 }  // namespace

@@ -259,6 +259,40 @@ TEST_F(ScriptedReceive, AnswersOnTheRingAskedFor) {
   EXPECT_NE(log.find("ring 1 of 2"), std::string::npos);
 }
 
+// ConstantStatus opens the status display when the run starts and closes it when the
+// run ends; without it the display opens at the answer and closes after the call.
+TEST_F(ScriptedReceive, TheStatusDisplayOpensPerRunOrPerCall) {
+  for (const bool constant : {true, false}) {
+    Class1Sender far;
+    far.pages = {T4(TestPage(10, 13))};
+    Start(far);
+    call->fax.SetOneFax(false);
+    call->fax.SetConstantStatus(constant);
+    std::vector<int> firsts, lasts;
+    call->fax.OnFaxStatus = [&](TCustomAbstractFax& f, bool first, bool last) {
+      if (first) firsts.push_back(f.FaxProgress());
+      if (last) lasts.push_back(f.FaxProgress());
+    };
+    bool rung = false;
+    const ReceiveRun r = call->Run(
+        60, [&](const ReceiveRun& run) { return !run.kept.empty() && call->fax.FaxProgress() == 20; },
+        [&] {
+          if (!rung && call->fax.FaxProgress() == 20) {
+            rung = true;
+            modem->Push(L("RING"));
+          }
+        });
+    ASSERT_EQ(r.kept.size(), 1u) << Trace();
+    ASSERT_EQ(firsts.size(), 1u) << constant;
+    EXPECT_EQ(firsts[0], constant ? 20 : 22) << constant;
+    // Closed once: at the end of the run (cancelled), or after the call.
+    ASSERT_EQ(lasts.size(), 1u) << constant;
+    EXPECT_EQ(lasts[0], constant ? 42 : 28) << constant;
+    call.reset();
+    modem.reset();
+  }
+}
+
 struct Refusing {
   std::string answer;  // to ATA
   Reply Command(const std::string& c) {

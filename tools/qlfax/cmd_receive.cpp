@@ -28,30 +28,18 @@ void OnInterrupt(int) { g_interrupted = 1; }
 constexpr int fpGetPage = 24;
 constexpr int fpGotRemoteID = 41;
 
-// The status display of the command line: one line whenever the status changes.
-class PrintedStatus : public ql::TAbstractFaxStatus {
- public:
-  PrintedStatus() { CreateDisplayNow(); }
-  ~PrintedStatus() override { DestroyDisplayNow(); }
-
-  void UpdateDisplay(bool, bool) override {
+// The status text of the command line.
+class StatusLine : public qlfax::PrintedStatus {
+ protected:
+  std::string Text() override {
     auto* fax = dynamic_cast<ql::TCustomReceiveFax*>(Fax());
-    if (fax == nullptr) return;
+    if (fax == nullptr) return {};
     const int progress = fax->FaxProgress();
     std::string text = ql::TCustomAbstractFax::StatusText(progress);
     if (progress == fpGetPage) text += " (page " + std::to_string(fax->CurrentPage()) + ")";
     if (progress == fpGotRemoteID && !fax->RemoteID().empty()) text += ": " + fax->RemoteID();
-    if (text.empty() || text == last_) return;
-    last_ = text;
-    std::cout << text << std::endl;
+    return text;
   }
-
- protected:
-  void CreateDisplay() override {}
-  void DestroyDisplay() override {}
-
- private:
-  std::string last_;
 };
 
 int PagesOf(const std::string& file) {
@@ -112,7 +100,7 @@ int Run(std::vector<std::string>& args) {
   fax.SetOneFax(once);
   fax.SetExitOnError(once);
 
-  PrintedStatus status;
+  StatusLine status;
   fax.SetStatusDisplay(&status);
   ql::TFaxLog historyLog;
   historyLog.SetFaxHistoryName(historyGiven ? history : (ql::DataFolder() / "FAXLOG.HIS").string());

@@ -22,15 +22,12 @@ namespace {
 volatile std::sig_atomic_t g_interrupted = 0;
 void OnInterrupt(int) { g_interrupted = 1; }
 
-// The status display of the command line: one line whenever the status changes.
-class PrintedStatus : public ql::TAbstractFaxStatus {
- public:
-  PrintedStatus() { CreateDisplayNow(); }
-  ~PrintedStatus() override { DestroyDisplayNow(); }
-
-  void UpdateDisplay(bool, bool) override {
+// The status text of the command line.
+class StatusLine : public qlfax::PrintedStatus {
+ protected:
+  std::string Text() override {
     auto* fax = dynamic_cast<ql::TCustomSendFax*>(Fax());
-    if (fax == nullptr) return;
+    if (fax == nullptr) return {};
     const int progress = fax->FaxProgress();
     std::string text = progress == 43 ? "Fax sent" : ql::TCustomAbstractFax::StatusText(progress);
     if (progress == 4) {
@@ -40,17 +37,8 @@ class PrintedStatus : public ql::TAbstractFaxStatus {
     }
     if (progress == 3) text += " (dial attempt " + std::to_string(fax->DialAttempt()) + ")";
     if (progress == 41 && !fax->RemoteID().empty()) text += ": " + fax->RemoteID();
-    if (text.empty() || text == last_) return;
-    last_ = text;
-    std::cout << text << std::endl;
+    return text;
   }
-
- protected:
-  void CreateDisplay() override {}
-  void DestroyDisplay() override {}
-
- private:
-  std::string last_;
 };
 
 int Run(std::vector<std::string>& args) {
@@ -108,7 +96,7 @@ int Run(std::vector<std::string>& args) {
   fax.SetCoverFile(cover);
   fax.SetSessionLogName(log);
 
-  PrintedStatus status;
+  StatusLine status;
   fax.SetStatusDisplay(&status);
   ql::TFaxLog history_log;
   history_log.SetFaxHistoryName(historyGiven ? history : (ql::DataFolder() / "FAXLOG.HIS").string());

@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <string>
 
+#include <iostream>
+
 #include "app/settings/settings.h"
+#include "fax_engine/components/fax_status.h"
 #include "fax_engine/session/fax_class.h"
 #include "serial/comport/com_port.h"
 
@@ -34,5 +37,28 @@ inline void SetUpFaxPort(ql::TComPort& port, int comNumber, const std::string& d
     port.SetTracing(ql::tlOn);
   }
 }
+
+// The status display of the command line: one line whenever the text changes.
+class PrintedStatus : public ql::TAbstractFaxStatus {
+ public:
+  PrintedStatus() { CreateDisplayNow(); }
+  ~PrintedStatus() override { DestroyDisplayNow(); }
+
+  void UpdateDisplay(bool, bool) override {
+    const std::string text = Fax() == nullptr ? std::string() : Text();
+    if (text.empty() || text == last_) return;
+    last_ = text;
+    std::cout << text << std::endl;
+  }
+
+ protected:
+  // The text of the fax's status now.
+  virtual std::string Text() = 0;
+  void CreateDisplay() override {}
+  void DestroyDisplay() override {}
+
+ private:
+  std::string last_;
+};
 
 }  // namespace qlfax
