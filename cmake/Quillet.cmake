@@ -9,6 +9,9 @@ if(QL_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   set(CMAKE_CXX_COMPILER_LAUNCHER ${QL_CCACHE})
 endif()
 
+# Where everything is installed, and which programs are the user's (QL_USER_PROGRAMS).
+include(QuilletInstall)
+
 add_library(ql_build_options INTERFACE)
 target_compile_options(ql_build_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow
   -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual -Wimplicit-fallthrough)
@@ -47,6 +50,9 @@ function(ql_executable name)
   target_link_libraries(${name} PRIVATE ql_build_options ${ARG_DEPS})
   _ql_link_qt(${name} PRIVATE "${ARG_QT}")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+  if(name IN_LIST QL_USER_PROGRAMS)
+    _ql_user_program(${name})  # installed, with its man page (QuilletInstall.cmake)
+  endif()
 endfunction()
 
 # ql_test(NAME SOURCES ... [DEPS ...] [QT components...] [LABELS ...] [TIMEOUT s])

@@ -1,5 +1,6 @@
 #include "platform/data_folder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -85,6 +86,28 @@ const std::filesystem::path& DataFolder() {
   std::lock_guard lock(gFolderMutex);
   if (gFolder.empty()) gFolder = ChooseDataFolder(EnvironmentInputs({}));
   return gFolder;
+}
+
+std::filesystem::path ChooseInstalledDataFolder(const InstalledDataInputs& in) {
+  std::vector<std::filesystem::path> candidates;
+  if (!in.executableFolder.empty()) candidates.push_back(in.executableFolder / ".." / "share" / "quillet");
+  const std::string dirs = in.xdgDataDirs.empty() ? std::string("/usr/local/share:/usr/share") : in.xdgDataDirs;
+  for (std::size_t start = 0; start <= dirs.size();) {
+    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+    const std::filesystem::path dir = dirs.substr(start, end - start);
+    if (dir.is_absolute()) candidates.push_back(dir / "quillet");
+    start = end + 1;
+  }
+  for (const auto& candidate : candidates) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(candidate, ec)) return Absolute(candidate);
+  }
+  return {};
+}
+
+const std::filesystem::path& InstalledDataFolder() {
+  static const std::filesystem::path folder = ChooseInstalledDataFolder({ExecutableFolder(), Env("XDG_DATA_DIRS")});
+  return folder;
 }
 
 }  // namespace ql

@@ -40,4 +40,24 @@ void SetDataFolder(const std::filesystem::path& folder);
 // the rule is applied to the environment alone.
 const std::filesystem::path& DataFolder();
 
+// The installed data: the read-only files that come with the programs (help pages, cover
+// templates, the font notice), the same for every user and data folder. Found, in this
+// order, at:
+//   1. ../share/quillet beside the folder of the running program: an install under any
+//      prefix (/usr, /usr/local, a folder made with cmake --install --prefix, a portable
+//      folder laid out the same way), and the build folder, which puts its programs in bin/
+//      and a copy of these files in share/quillet/;
+//   2. quillet/ in each folder of $XDG_DATA_DIRS (/usr/local/share:/usr/share when unset;
+//      relative entries are ignored), for a program started from elsewhere.
+struct InstalledDataInputs {
+  std::filesystem::path executableFolder;   // folder of the running program
+  std::string xdgDataDirs;                  // XDG_DATA_DIRS, empty when unset
+};
+
+// The rule itself; an empty path when no candidate is a folder.
+std::filesystem::path ChooseInstalledDataFolder(const InstalledDataInputs& in);
+
+// The rule applied to the running program and its environment, decided once.
+const std::filesystem::path& InstalledDataFolder();
+
 }  // namespace ql

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "app/main_window/about.h"
+#include "app/main_window/cover_commands.h"
 #include "app/main_window/main_screen.h"
 #include "app/main_window/quick_start.h"
 #include "app/main_window/row_commands.h"
@@ -52,14 +53,16 @@ const std::vector<TCommandEntry>& MainCommands() {
        .buttonText = "&New",
        .shortcut = "Ctrl+N",
        .hint = "Create a new cover sheet or quick fax [CTRL+N]",
-       .enabled = Outgoing},
+       .enabled = Outgoing,
+       .run = [](TMainScreen& w) { TCoverCommands(w).NewQuickFax(); }},
       {.command = C::cmAddCover,
        .menu = M::mnFile,
        .menuText = "Add C&over Sheet",
        .buttonText = "Add C&over",
        .shortcut = "Ctrl+O",
        .hint = "Add a cover sheet to this fax [CTRL+O]",
-       .enabled = CanAddCover},
+       .enabled = CanAddCover,
+       .run = [](TMainScreen& w) { TCoverCommands(w).EditCoverOfCurrent(); }},
       {.command = C::cmEdit,
        .menu = M::mnFile,
        .menuText = "&Edit",
@@ -130,7 +133,8 @@ const std::vector<TCommandEntry>& MainCommands() {
        .buttonText = "&View",
        .shortcut = "Ctrl+V",
        .hint = "View or print this fax [CTRL+V]",
-       .enabled = HasRow},
+       .enabled = HasRow,
+       .run = [](TMainScreen& w) { TRowCommands(w).ViewCurrent(); }},
       {.command = C::cmShowArchived,
        .menu = M::mnFile,
        .group = 1,

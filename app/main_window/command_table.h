@@ -36,7 +36,6 @@ enum class TCommand {
   cmAbout,
   cmHints,
   cmQuickStart,
-  cmEditCover,  // no control of its own: Edit on an outgoing row with a cover sheet
   cmSwitchTab,  // Ctrl+Tab: the other list
   cmTransmissionReport,  // the last transmission report of an outgoing row
 };

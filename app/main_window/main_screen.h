@@ -3,8 +3,8 @@
 // bar, the menus and a status bar shown while something is under way. It opens the
 // tables, loads the settings, makes the working folders, and carries every command of
 // the command table. Commands whose work belongs to other parts of the program (send,
-// receive, cover sheets, view/print, modem reset, the printer-driver pickup) keep their
-// places and stay disabled until that part attaches its operation.
+// receive, view/print, modem reset, the printer-driver pickup) keep their places and
+// stay disabled until that part attaches its operation.
 
 #include <QMainWindow>
 #include <array>

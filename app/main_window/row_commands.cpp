@@ -2,6 +2,7 @@
 
 #include "app/fax_store/fax_store.h"
 #include "app/main_window/command_texts.h"
+#include "app/main_window/cover_commands.h"
 #include "app/main_window/delete_what.h"
 #include "app/main_window/fax_editor.h"
 #include "app/main_window/fax_list.h"
@@ -10,6 +11,7 @@
 #include "app/phonebook/phone_book.h"
 #include "app/settings/work_folders.h"
 #include "app/ui/message_boxes.h"
+#include "app/view/view_command.h"
 #include "platform/file_names.h"
 
 namespace ql {
@@ -87,8 +89,8 @@ void TRowCommands::EditCurrent() {
   uint32_t recno = 0;
   OutgoingFax row;
   if (!CurrentOutgoing(row, recno)) return;
-  if (!row.faxCover.empty() && desk_.RunAttached(TCommand::cmEditCover)) {
-    Outgoing().Refresh(recno);
+  if (!row.faxCover.empty()) {
+    TCoverCommands(desk_).EditCoverOfCurrent();
     return;
   }
   EditAPFFax();
@@ -256,6 +258,15 @@ void TRowCommands::ForwardReceived() {
   desk_.SelectTab(TListTab::ltOutgoing);
   desk_.FaxTableCloseAndOpen();
   Outgoing().Refresh(added);
+}
+
+void TRowCommands::ViewCurrent() {
+  uint32_t recno = 0;
+  TViewSubject subject;
+  subject.received = desk_.CurrentTab() == TListTab::ltReceived;
+  const bool found = subject.received ? CurrentReceived(subject.receivedRow, recno)
+                                      : CurrentOutgoing(subject.outgoingRow, recno);
+  if (found) ViewFax(desk_, subject);
 }
 
 }  // namespace ql

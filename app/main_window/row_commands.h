@@ -1,5 +1,5 @@
 #pragma once
-// The commands on fax rows: edit, clone, delete, archive and forward. Each remembers the
+// The commands on fax rows: edit, clone, delete, archive, forward and view. Each remembers the
 // row's record number before any modal window and returns to it before it writes, since
 // the lists may have moved the table meanwhile. They act on the window's shown list and
 // beep when it has no current row or, for the received list, while a fax is coming in.
@@ -18,7 +18,7 @@ class TRowCommands {
   explicit TRowCommands(TMainScreen& desk) : desk_(desk) {}
 
   // On the shown list: the received notes or the fax information (or, for a row with a
-  // cover sheet, the cover-sheet editor once attached).
+  // cover sheet, the cover-sheet editor).
   void EditCurrent();
   void EditAPFFax();
   void EditReceivedFax();
@@ -28,6 +28,8 @@ class TRowCommands {
   void DeleteFromRec();
   void ArchiveCurrent();
   void ForwardReceived();
+  // View/print: the current row's fax in the fax view window.
+  void ViewCurrent();
 
  private:
   // Moves a list's table to its current row; false (after a beep) when it has none or

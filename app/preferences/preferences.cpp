@@ -48,6 +48,13 @@ QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items)
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
 
+// A count field into its setting; the standard message when it is not an integer.
+bool TakeCount(const QLineEdit* edit, int& target, QString& error) {
+  if (ParseIntegerField(edit->text(), target)) return true;
+  error = NotAnIntegerText(edit->text());
+  return false;
+}
+
 // A list position taken from a setting, kept inside the list.
 int Position(const QComboBox* list, int value) { return value >= 0 && value < list->count() ? value : 0; }
 
@@ -71,7 +78,8 @@ QString TPreferences::FirstRunText() {
       "before\rcontinuing");
 }
 
-TPreferences::TPreferences(QWidget* parent, bool firstRun) : QDialog(parent), firstRun_(firstRun) {
+TPreferences::TPreferences(QWidget* parent, bool firstRun, TPreferencesScope scope)
+    : QDialog(parent), firstRun_(firstRun), scope_(scope) {
   setWindowTitle(QStringLiteral("Preferences"));
   setObjectName(QStringLiteral("TPreferences"));
 
@@ -204,33 +212,36 @@ void TPreferences::FillFields() {
 
 bool TPreferences::TakeFields(TSettings& settings, QString& error) const {
   // The fields go back in this fixed order; the first count that is not an integer
-  // stops the whole Accept before anything is changed.
+  // stops the whole Accept before anything is changed. The sender's values, with the
+  // dial attempts and retry wait, are the subset "Change Sender Info" takes; the counts
+  // are checked in the same order either way (attempts, retry wait, time-out).
   TSettings s = settings;
+  if (!TakeSenderInfo(s, error)) return false;
   s.Wav = S(wav_->text());
   s.AnswerOnRing = answerOnRing_->currentIndex() + 1;
+  s.IgnoreBusy = ignoreBusy_->isChecked();
+  if (!TakeCount(timeout_, s.Timeout, error)) return false;
+  s.MaximumBPS = ListPositionToBps(transferRate_->currentIndex());
+  s.TransmissionReport = report_->isChecked();
+  settings = s;
+  return true;
+}
+
+bool TPreferences::TakeSenderInfo(TSettings& settings, QString& error) const {
+  // Only the subset's counts are checked: a bad time-out, which is not taken, does not
+  // stop it.
+  TSettings s = settings;
+  if (!TakeCount(dialAttempts_, s.DialAttempts, error) || !TakeCount(retryWait_, s.RetryWait, error)) return false;
   s.Fax = S(fax_->text());
-  s.Name = S(name_->text());
   s.Voice = S(voice_->text());
+  s.Name = S(name_->text());
   s.Company = S(company_->text());
   s.DialPrefix = S(dialPrefix_->text());
   s.InitString = S(initString_->text());
-  for (auto [edit, target] : {std::pair{dialAttempts_, &s.DialAttempts}, std::pair{retryWait_, &s.RetryWait}}) {
-    if (!ParseIntegerField(edit->text(), *target)) {
-      error = NotAnIntegerText(edit->text());
-      return false;
-    }
-  }
   s.ComPort = port_->currentIndex();
   s.FaxClass = faxClass_->currentIndex();
   s.BlindDial = blindDial_->isChecked();
-  s.IgnoreBusy = ignoreBusy_->isChecked();
-  if (!ParseIntegerField(timeout_->text(), s.Timeout)) {
-    error = NotAnIntegerText(timeout_->text());
-    return false;
-  }
   s.ToneOrPulse = toneOrPulse_->currentIndex();
-  s.MaximumBPS = ListPositionToBps(transferRate_->currentIndex());
-  s.TransmissionReport = report_->isChecked();
   settings = s;
   return true;
 }
@@ -238,7 +249,8 @@ bool TPreferences::TakeFields(TSettings& settings, QString& error) const {
 void TPreferences::OnAccept() {
   QString error;
   TSettings taken = Settings();
-  if (!TakeFields(taken, error)) {
+  const bool took = scope_ == TPreferencesScope::psSenderInfo ? TakeSenderInfo(taken, error) : TakeFields(taken, error);
+  if (!took) {
     ShowError(error);
     return;
   }
@@ -308,6 +320,12 @@ void TPreferences::showEvent(QShowEvent* event) {
 
 bool TPreferences::Edit(QWidget* parent, bool firstRun) {
   TPreferences window(parent, firstRun);
+  CenterOverMain(&window);
+  return window.exec() == QDialog::Accepted;
+}
+
+bool TPreferences::EditSenderInfo(QWidget* parent) {
+  TPreferences window(parent, false, TPreferencesScope::psSenderInfo);
   CenterOverMain(&window);
   return window.exec() == QDialog::Accepted;
 }

@@ -17,20 +17,31 @@ struct TSettings;
 class TComPort;
 class TSendFax;
 
+// What Accept takes back: every setting, or (for the cover-sheet editor's "Change Sender
+// Info") only the sender's values and the dialling and modem values that go with them.
+enum class TPreferencesScope { psAll, psSenderInfo };
+
 class TPreferences : public QDialog {
   Q_OBJECT
 
  public:
   // firstRun: shows, once, the box that tells a new user what to enter.
-  explicit TPreferences(QWidget* parent = nullptr, bool firstRun = false);
+  explicit TPreferences(QWidget* parent = nullptr, bool firstRun = false,
+                        TPreferencesScope scope = TPreferencesScope::psAll);
   ~TPreferences() override;
 
   // Opens the window modally over the main window; true when the user accepted.
   static bool Edit(QWidget* parent, bool firstRun);
+  // The same for "Change Sender Info": Accept takes back exactly own fax number, voice
+  // number, name, company, dial prefix, modem init string, dial attempts, retry wait,
+  // port, fax class, blind dial and tone/pulse, and saves the settings.
+  static bool EditSenderInfo(QWidget* parent);
 
   // Takes every field into settings, in the fixed order. Stops with the standard
   // integer-conversion message (and changes nothing) when a count is not an integer.
   bool TakeFields(TSettings& settings, QString& error) const;
+  // The sender-info subset of TakeFields.
+  bool TakeSenderInfo(TSettings& settings, QString& error) const;
 
   static QString FirstRunText();
 
@@ -45,6 +56,7 @@ class TPreferences : public QDialog {
   void ShowModemTool(int tool);
 
   bool firstRun_;
+  TPreferencesScope scope_;
   bool firstRunShown_ = false;
   QLineEdit* name_;
   QLineEdit* fax_;

@@ -1,7 +1,7 @@
 // ql-demo-data DIR: fills a fresh data folder with a few outgoing and received faxes and
 // phone-book entries, to try the fax desk (and to take its screenshot) without a modem.
-// The fax files are placeholders; the lists, edit, clone, delete, archive and forward
-// commands all work on them.
+// The fax files are real faxes made from short letters (the received ones at standard
+// resolution, as many fax machines send), so viewing and printing work on them too.
 
 #include <cstdio>
 #include <ctime>
@@ -11,12 +11,42 @@
 
 #include "app/fax_store/fax_store.h"
 #include "app/settings/work_folders.h"
+#include "fax_document/components/fax_converter.h"
 #include "platform/data_folder.h"
 #include "platform/ini_file.h"
 
 namespace {
 
-void Placeholder(const std::filesystem::path& path) { std::ofstream(path, std::ios::binary) << "APF"; }
+// A fax of `pages` pages: a short letter about `subject`, from and to the names given.
+void SampleFax(const std::filesystem::path& path, const std::string& subject, const std::string& from,
+               const std::string& to, int pages, bool fine) {
+  const std::filesystem::path text = path.parent_path() / (path.stem().string() + ".txt");
+  {
+    std::ofstream out(text, std::ios::binary);
+    for (int page = 1; page <= pages; ++page) {
+      if (page > 1) out << '\f';
+      out << "FROM:    " << from << "\r\nTO:      " << to << "\r\nSUBJECT: " << subject << "\r\nPAGE:    " << page
+          << " of " << pages << "\r\n\r\n";
+      out << "Dear " << to << ",\r\n\r\n";
+      for (int line = 0; line < 18; ++line)
+        out << "  " << line + 1 << ". Item " << page * 100 + line << " ........................ "
+            << (page * 37 + line * 11) % 90 + 10 << ".00\r\n";
+      out << "\r\nWith kind regards,\r\n" << from << "\r\n";
+    }
+  }
+  ql::TFaxConverter converter;
+  converter.SetInputDocumentType(ql::idText);
+  converter.SetResolution(fine ? ql::frHigh : ql::frNormal);
+  converter.SetDocumentFile(text.string());
+  converter.SetOutFileName(path.string());
+  converter.SetStationID("+1 555 0100");
+  try {
+    converter.ConvertToFile();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
+  }
+  std::filesystem::remove(text);
+}
 
 }  // namespace
 
@@ -62,7 +92,7 @@ int main(int argc, char** argv) {
   ql::OpenFaxDBF(out);
   for (const Out& o : outgoing) {
     const std::filesystem::path body = ql::NextFreeSendName("FAX");
-    Placeholder(body);
+    SampleFax(body, o.subject, "Ann Example", o.recipient, 1 + static_cast<int>(&o - outgoing) % 3, true);
     ql::AppendDriverFax(out, body.filename().string(), o.recipient, o.subject, o.phone);
     if (o.result[0] != '\0') ql::RecordSendResult(out, o.result, now - o.daysAgo * day - 3600 * o.daysAgo);
     if (o.archived) ql::ToggleArchived(out);
@@ -76,7 +106,7 @@ int main(int argc, char** argv) {
   for (const char* from : senders) {
     char name[16];
     std::snprintf(name, sizeof name, "FAX%04d.APF", n);
-    Placeholder(ql::ReceiveFolder() / name);
+    SampleFax(ql::ReceiveFolder() / name, "Price list", from, "Ann Example", n + 1, false);
     ql::AppendReceivedFax(rec, from, n + 1, name, now - n * day);
     ++n;
   }

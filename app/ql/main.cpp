@@ -3,7 +3,9 @@
 //   ql [--home DIR] [--minimized]
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,10 +14,28 @@
 #include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
 #include "platform/message_windows/qt_message_pump.h"
+#include "platform/program_info/program_info.h"
 #include "platform/single_instance/single_instance.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: ql [OPTION]...\n"
+    "The fax desk of Quillet: send, receive and keep faxes with a fax modem.\n"
+    "\n"
+    "Options:\n"
+    "  --home DIR     use DIR as the data folder\n"
+    "  --minimized    start with the window minimized\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "One fax desk runs per data folder: a second start brings the running window to the front.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
+  if (const auto answered = ql::AnswerHelpOrVersion(std::span(args).subspan(1), "ql", kUsage)) return *answered;
   const std::filesystem::path folder = ql::InitDataFolder(args);
   ql::InstallSettingsPortResolver();
   bool minimized = false;
@@ -23,6 +43,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationDisplayName(QStringLiteral("Quillet"));
+  QApplication::setApplicationVersion(QString::fromUtf8(ql::QuilletVersion()));
+  QApplication::setDesktopFileName(QStringLiteral("org.quillet.Fax"));  // the installed desktop entry
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.quillet.Fax")));
   ql::InstallQtMessagePump();  // message windows of the components run on this event loop
 
   ql::TJustOne justOne(folder, QStringLiteral("ql"));

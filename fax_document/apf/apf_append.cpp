@@ -38,44 +38,59 @@ int EndOfLastPage(ApfReader& reader, long& end) {
   return 0;
 }
 
+// The page region of one part: from its first page header to the end of its last page.
+struct PagesOf {
+  long begin = 0;
+  long end = 0;
+  unsigned count = 0;
+};
+
+int Measure(const std::filesystem::path& file, ApfFileHeader& header, PagesOf& pages) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return ecFileNotFound;
+  ApfReader reader;
+  if (const int rc = reader.Open(file); rc < 0) return rc;
+  header = reader.FileHeader();
+  pages.begin = static_cast<long>(header.FirstPageOffset);
+  pages.count = reader.PageCount();
+  return EndOfLastPage(reader, pages.end);
+}
+
 }  // namespace
 
-int AppendApf(const std::filesystem::path& target, const std::filesystem::path& addition) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(target, ec) || !std::filesystem::is_regular_file(addition, ec))
-    return ecFileNotFound;
-  ApfReader a, b;
-  if (const int rc = a.Open(target); rc < 0) return rc;
-  if (const int rc = b.Open(addition); rc < 0) return rc;
-  ApfFileHeader header = a.FileHeader();
-  if (header.PageCount + b.PageCount() > 0xFFFF) return ecFaxBadFormat;
-  long aEnd = 0;
-  if (const int rc = EndOfLastPage(a, aEnd); rc < 0) return rc;
-  long bEnd = 0;
-  if (const int rc = EndOfLastPage(b, bEnd); rc < 0) return rc;
-  a.Close();
-  header.PageCount = static_cast<uint16_t>(header.PageCount + b.PageCount());
+int JoinApf(const std::vector<std::filesystem::path>& parts, const std::filesystem::path& target) {
+  if (parts.empty()) return ecFileNotFound;
+  // Every part is checked before anything is written.
+  std::vector<PagesOf> regions(parts.size());
+  ApfFileHeader header;
+  unsigned long total = 0;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    ApfFileHeader partHeader;
+    if (const int rc = Measure(parts[i], partHeader, regions[i]); rc < 0) return rc;
+    if (i == 0) header = partHeader;
+    total += regions[i].count;
+  }
+  if (total > 0xFFFF) return ecFaxBadFormat;
+  header.PageCount = static_cast<uint16_t>(total);
 
   const std::filesystem::path temporary = TemporarySibling(target);
   std::FILE* out = std::fopen(temporary.c_str(), "wb");
   if (out == nullptr) return LastFileErrorCode();
-  std::FILE* in = std::fopen(target.c_str(), "rb");
-  int rc = in == nullptr ? LastFileErrorCode() : CopyBytes(in, out, aEnd);
-  if (in != nullptr) std::fclose(in);
-  // Everything of the addition from its first page header on.
-  if (rc >= 0) rc = b.Seek(static_cast<long>(b.FileHeader().FirstPageOffset));
-  if (rc >= 0) {
-    std::vector<uint8_t> block(4096);
-    for (long left = bEnd - static_cast<long>(b.FileHeader().FirstPageOffset); rc >= 0 && left > 0;) {
-      const int got = b.ReadBlock(block.data(), static_cast<size_t>(std::min<long>(left, 4096)));
-      if (got <= 0) {
-        rc = got < 0 ? got : ecReadBeyondEnd;
-        break;
-      }
-      if (std::fwrite(block.data(), 1, static_cast<size_t>(got), out) != static_cast<size_t>(got))
-        rc = LastFileErrorCode();
-      left -= got;
+  int rc = 0;
+  for (size_t i = 0; i < parts.size() && rc >= 0; ++i) {
+    std::FILE* in = std::fopen(parts[i].c_str(), "rb");
+    if (in == nullptr) {
+      rc = LastFileErrorCode();
+      break;
     }
+    // The first part gives the file header and whatever precedes its pages; the others
+    // give their pages alone.
+    const long from = i == 0 ? 0 : regions[i].begin;
+    if (std::fseek(in, from, SEEK_SET) != 0)
+      rc = LastFileErrorCode();
+    else
+      rc = CopyBytes(in, out, regions[i].end - from);
+    std::fclose(in);
   }
   if (rc >= 0) {
     uint8_t raw[kApfFileHeaderSize];
@@ -84,12 +99,17 @@ int AppendApf(const std::filesystem::path& target, const std::filesystem::path& 
       rc = LastFileErrorCode();
   }
   if (std::fclose(out) != 0 && rc >= 0) rc = LastFileErrorCode();
+  std::error_code ec;
   if (rc >= 0) {
     std::filesystem::rename(temporary, target, ec);
     if (ec) rc = FileErrorCode(ec.value());
   }
   if (rc < 0) std::filesystem::remove(temporary, ec);
   return rc;
+}
+
+int AppendApf(const std::filesystem::path& target, const std::filesystem::path& addition) {
+  return JoinApf({target, addition}, target);
 }
 
 }  // namespace ql

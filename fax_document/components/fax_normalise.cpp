@@ -11,7 +11,6 @@
 #include "fax_document/convert/bitmap_source.h"
 #include "fax_document/convert/converter_core.h"
 #include "fax_document/unpack/unpacker_core.h"
-#include "platform/atomic_file.h"
 #include "serial/errors/error_codes.h"
 
 namespace ql {
@@ -59,17 +58,9 @@ int NormaliseFax(const std::filesystem::path& source, const std::filesystem::pat
     pages.push_back(workFolder / ("TEMP" + std::to_string(p) + ".apf"));
     rc = converter.ConvertToFile("bitmap", pages.back());
   }
-  if (rc >= 0) {
-    const std::filesystem::path temporary = TemporarySibling(target);
-    std::filesystem::copy_file(pages.front(), temporary, std::filesystem::copy_options::overwrite_existing, ec);
-    rc = ec ? FileErrorCode(ec.value()) : 0;
-    for (size_t i = 1; i < pages.size() && rc >= 0; ++i) rc = AppendApf(temporary, pages[i]);
-    if (rc >= 0) {
-      std::filesystem::rename(temporary, target, ec);
-      if (ec) rc = FileErrorCode(ec.value());
-    }
-    if (rc < 0) std::filesystem::remove(temporary, ec);
-  }
+  // One pass joins the pages: appending them one by one would rewrite the growing file
+  // for every page.
+  if (rc >= 0) rc = JoinApf(pages, target);
   removePages();
   return rc;
 }

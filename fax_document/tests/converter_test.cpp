@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 #include "fax_document/convert/bitmap_source.h"
@@ -257,6 +258,44 @@ TEST(FaxFileOps, AppendAndNormalise) {
   EXPECT_EQ(NormalisedPageWidth(100, 2200), 1600);
   EXPECT_EQ(NormalisedPageWidth(100, 2160), 1664);
   EXPECT_EQ(NormalisedPageWidth(1700, 2200), 1700);
+}
+
+}  // namespace
+}  // namespace ql
+
+namespace ql {
+namespace {
+
+// Joining in one pass gives the same file as appending the parts one after another, and a
+// bad part leaves the target as it was.
+TEST(FaxFileOps, JoiningManyEqualsAppendingOneByOne) {
+  TempDir dir;
+  TFaxConverter converter;
+  converter.SetInputDocumentType(idText);
+  const char* texts[] = {"one\fone b", "two", "three\fthree b\fthree c"};
+  std::vector<std::filesystem::path> parts;
+  for (int i = 0; i < 3; ++i) {
+    const auto text = dir / ("P" + std::to_string(i) + ".TXT");
+    testing::WriteBytes(text, std::vector<uint8_t>(texts[i], texts[i] + std::strlen(texts[i])));
+    converter.SetDocumentFile(text.string());
+    converter.SetOutFileName((dir / ("P" + std::to_string(i) + ".APF")).string());
+    converter.ConvertToFile();
+    parts.push_back(dir / ("P" + std::to_string(i) + ".APF"));
+  }
+  std::filesystem::copy_file(parts[0], dir / "STEPS.APF");
+  ASSERT_EQ(AppendApf(dir / "STEPS.APF", parts[1]), 0);
+  ASSERT_EQ(AppendApf(dir / "STEPS.APF", parts[2]), 0);
+  ASSERT_EQ(JoinApf(parts, dir / "JOINED.APF"), 0);
+  EXPECT_EQ(testing::ReadBytes(dir / "JOINED.APF"), testing::ReadBytes(dir / "STEPS.APF"));
+  ApfFileHeader header;
+  ASSERT_EQ(ReadApfFileHeader(dir / "JOINED.APF", header), 0);
+  EXPECT_EQ(header.PageCount, 6);
+
+  const auto before = testing::ReadBytes(dir / "JOINED.APF");
+  testing::WriteBytes(dir / "BAD.APF", {'n', 'o'});
+  EXPECT_EQ(JoinApf({parts[0], dir / "BAD.APF"}, dir / "JOINED.APF"), ecFaxBadFormat);
+  EXPECT_EQ(JoinApf({parts[0], dir / "GONE.APF"}, dir / "JOINED.APF"), ecFileNotFound);
+  EXPECT_EQ(testing::ReadBytes(dir / "JOINED.APF"), before);
 }
 
 }  // namespace

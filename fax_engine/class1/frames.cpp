@@ -31,8 +31,9 @@ std::string TrimSpaces(const std::string& text) {
 // The station ID of an ID frame: its (at most 20) FIF bytes from the last to the
 // first, without the padding, wherever the far machine put it. The modem's two check
 // bytes at the end are not part of it, also in a frame that is too short.
-std::string IdOf(std::string_view frame) {
-  const size_t count = frame.size() > 5 ? std::min<size_t>(kStationIdMax, frame.size() - 5) : 0;
+std::string IdOf(std::string_view frame, bool checkBytes = true) {
+  const size_t tail = checkBytes ? 2 : 0;
+  const size_t count = frame.size() > 3 + tail ? std::min<size_t>(kStationIdMax, frame.size() - 3 - tail) : 0;
   std::string id(frame.substr(3, count));
   std::reverse(id.begin(), id.end());
   return TrimSpaces(id);
@@ -48,7 +49,7 @@ int Send(FaxSession& s, uint8_t fcf, std::string_view fif, bool final) {
   std::string raw{static_cast<char>(fcf::kAddress), static_cast<char>(final ? fcf::kControlFinal : fcf::kControlNotFinal),
                   static_cast<char>(fcf)};
   raw.append(fif);
-  s.log.FrameSent(DescribeFrame(raw));
+  s.log.FrameSent(DescribeFrame(raw, false));
   return WriteString(s.common.portHandle, FrameBytes(fcf, fif, final));
 }
 
@@ -122,12 +123,12 @@ DecodeResult DecodeFrame(FaxSession& s, std::string_view received) {
   return out;
 }
 
-std::string DescribeFrame(std::string_view received) {
+std::string DescribeFrame(std::string_view received, bool checkBytes) {
   const std::string_view frame = FromAddress(received);
   if (frame.size() < 3) return "frame too short (" + std::to_string(frame.size()) + " bytes)";
   const uint8_t code = At(frame, 2);
   const uint8_t b2 = At(frame, 4), b3 = At(frame, 5);
-  if (fcf::IsIdFrame(code)) return std::string(code >= 0x42 ? "TSI" : "CSI") + ": \"" + IdOf(frame) + "\"";
+  if (fcf::IsIdFrame(code)) return std::string(code >= 0x42 ? "TSI" : "CSI") + ": \"" + IdOf(frame, checkBytes) + "\"";
   if (fcf::Is(code, fcf::kDis)) {
     const DisCapabilities d = DecodeDis(b2, b3);
     return "DIS: " + DescribeDisRate(b2) + (d.fine ? ", fine" : ", normal") +

@@ -39,7 +39,8 @@ struct DecodeResult {
 DecodeResult DecodeFrame(FaxSession& s, std::string_view frame);
 
 // A line for the session log: "DIS: V.17 14400, fine, 1728 pels, scan 0 ms",
-// "CSI: \"+1 555 0100\"", "MCF" ...
-std::string DescribeFrame(std::string_view frame);
+// "CSI: \"+1 555 0100\"", "MCF" ... A frame received from the modem ends in its two check
+// bytes; one the engine sends does not.
+std::string DescribeFrame(std::string_view frame, bool checkBytes = true);
 
 }  // namespace ql::class1

@@ -18,10 +18,11 @@ int SendTraining(FaxSession& s) {
   return WriteString(s.common.portHandle, bytes);
 }
 
+bool TrainingCountsAreGood(size_t total, size_t nonZero) { return total > 0 && nonZero * 100 / total < 10; }
+
 bool TrainingIsGood(std::string_view bytes) {
-  if (bytes.empty()) return false;
   const size_t nonZero = static_cast<size_t>(std::count_if(bytes.begin(), bytes.end(), [](char c) { return c != 0; }));
-  return nonZero * 100 / bytes.size() < 10;
+  return TrainingCountsAreGood(bytes.size(), nonZero);
 }
 
 void AppendWhiteLines(std::string& out, int n, std::string_view whiteLine, uint16_t minBytesPerLine) {

@@ -23,8 +23,10 @@ inline constexpr int kMaxTrainingBytes = 8192;
 int TrainingByteCount(int bps);
 // Writes the training check for the session's rate.
 int SendTraining(FaxSession& s);
-// Judges a received training check (the bytes up to DLE ETX).
+// Judges a received training check (the bytes up to DLE ETX), or its counts: good when
+// fewer than one byte in ten is not zero.
 bool TrainingIsGood(std::string_view bytes);
+bool TrainingCountsAreGood(size_t total, size_t nonZero);
 
 // n white lines (the coded white line of the page's width), each followed by
 // MinBytesPerLine - 5 zero bytes when MinBytesPerLine is at least 7.

@@ -5,6 +5,7 @@
 #include "fax_engine/components/fax_handler_window.h"
 #include "fax_engine/components/fax_log.h"
 #include "fax_engine/components/fax_status.h"
+#include "fax_engine/components/two_way_link.h"
 #include "fax_engine/session/modem_commands.h"
 #include "fax_engine/session/notifications.h"
 #include "fax_engine/session/session_records.h"
@@ -89,20 +90,10 @@ void TCustomAbstractFax::SetComPort(TComPort* port) {
 }
 
 void TCustomAbstractFax::SetStatusDisplay(TAbstractFaxStatus* display) {
-  if (statusDisplay_ == display) return;
-  TAbstractFaxStatus* old = statusDisplay_;
-  statusDisplay_ = display;
-  if (old != nullptr && old->Fax() == this) old->SetFax(nullptr);
-  if (display != nullptr && display->Fax() != this) display->SetFax(this);
+  LinkBothWays(this, statusDisplay_, display, &TAbstractFaxStatus::Fax, &TAbstractFaxStatus::SetFax);
 }
 
-void TCustomAbstractFax::SetFaxLog(TFaxLog* log) {
-  if (faxLog_ == log) return;
-  TFaxLog* old = faxLog_;
-  faxLog_ = log;
-  if (old != nullptr && old->Fax() == this) old->SetFax(nullptr);
-  if (log != nullptr && log->Fax() != this) log->SetFax(this);
-}
+void TCustomAbstractFax::SetFaxLog(TFaxLog* log) { LinkBothWays(this, faxLog_, log, &TFaxLog::Fax, &TFaxLog::SetFax); }
 
 void TCustomAbstractFax::Unlink(const void* component) {
   if (component == comPort_) comPort_ = nullptr;

@@ -7,7 +7,7 @@
 // user-interface thread).
 //
 //   TCustomAbstractFax -> TAbstractFax -> TCustomSendFax -> TSendFax
-//                                      -> (TCustomReceiveFax -> TReceiveFax)
+//                                      -> TCustomReceiveFax -> TReceiveFax
 
 #include <exception>
 #include <functional>

@@ -6,6 +6,7 @@
 
 #include "fax_engine/components/abstract_fax.h"
 #include "fax_engine/components/send_fax.h"
+#include "fax_engine/components/two_way_link.h"
 #include "fax_engine/session/date_time.h"
 #include "serial/errors/error_text.h"
 #include "serial/errors/exceptions.h"
@@ -23,11 +24,7 @@ TFaxLog::~TFaxLog() {
 }
 
 void TFaxLog::SetFax(TCustomAbstractFax* fax) {
-  if (fax_ == fax) return;
-  TCustomAbstractFax* old = fax_;
-  fax_ = fax;
-  if (old != nullptr && old->FaxLog() == this) old->SetFaxLog(nullptr);
-  if (fax != nullptr && fax->FaxLog() != this) fax->SetFaxLog(this);
+  LinkBothWays(this, fax_, fax, &TCustomAbstractFax::FaxLog, &TCustomAbstractFax::SetFaxLog);
 }
 
 std::string TFaxLog::LinesFor(TFaxLogCode code, std::time_t now) const {

@@ -1,6 +1,7 @@
 #include "fax_engine/components/fax_status.h"
 
 #include "fax_engine/components/abstract_fax.h"
+#include "fax_engine/components/two_way_link.h"
 
 namespace ql {
 
@@ -38,11 +39,7 @@ void TAbstractFaxStatus::SetVisible(bool on) {
 }
 
 void TAbstractFaxStatus::SetFax(TCustomAbstractFax* fax) {
-  if (fax_ == fax) return;
-  TCustomAbstractFax* old = fax_;
-  fax_ = fax;
-  if (old != nullptr && old->StatusDisplay() == this) old->SetStatusDisplay(nullptr);
-  if (fax != nullptr && fax->StatusDisplay() != this) fax->SetStatusDisplay(this);
+  LinkBothWays(this, fax_, fax, &TCustomAbstractFax::StatusDisplay, &TCustomAbstractFax::SetStatusDisplay);
 }
 
 }  // namespace ql

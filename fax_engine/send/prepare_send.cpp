@@ -37,15 +37,9 @@ int PrepareSend(FaxSession& base) {
   SetBaud(port, 19200);
   SetModemLines(port, true, true);
 
-  if (c.FaxClass == fcUnknown) c.FaxClass = fcDetect;
-  if (c.FaxClass == fcDetect) {
-    c.FaxClass = ChooseFaxClass(DetectFaxClass(s, true));
-    if (c.FaxClass == fcUnknown) {
-      c.FaxClass = fcDetect;
-      ReportError(s, ecFaxBadModemResult);
-      return ecFaxBadModemResult;
-    }
-    s.log.Note("fax class detected: " + std::string(c.FaxClass == fcClass1 ? "1" : c.FaxClass == fcClass2 ? "2" : "2.0"));
+  if (!SettleFaxClass(s)) {
+    ReportError(s, ecFaxBadModemResult);
+    return ecFaxBadModemResult;
   }
   if (!m.modemInitialised && !InitialiseModem(s)) {
     ReportError(s, ecFaxBadModemResult);

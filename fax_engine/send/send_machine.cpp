@@ -12,6 +12,7 @@
 #include "fax_engine/send/fax_pages.h"
 #include "fax_engine/send/send_states.h"
 #include "fax_engine/session/class2_reports.h"
+#include "fax_engine/session/machine_steps.h"
 #include "fax_engine/session/modem_commands.h"
 #include "fax_engine/session/notifications.h"
 #include "fax_engine/session/session_records.h"
@@ -27,21 +28,8 @@ namespace {
 using S = SendState;
 using O = Outcome;
 
-// When the machine runs again after a state: at once (the state waits for nothing),
-// while modem input is waiting (the state reads lines), or at the next trigger.
-enum class RunAfter { kAtOnce, kWhileInput, kNextTrigger };
-
-struct StateInfo {
-  S state;
-  const char* name;
-  StateUnit unit;
-  bool sharedLineHandling;  // the handling of modem lines every line state shares runs first
-  RunAfter after;
-};
-
-constexpr RunAfter kNow = RunAfter::kAtOnce;
-constexpr RunAfter kLines = RunAfter::kWhileInput;
-constexpr RunAfter kTrigger = RunAfter::kNextTrigger;
+using StateInfo = ql::StateInfo<S, StateUnit>;
+using Transition = ql::Transition<S, O>;
 
 constexpr StateInfo kStates[] = {
     {S::kNextFax, "next fax", NextFax, false, kNow},
@@ -93,19 +81,9 @@ constexpr StateInfo kStates[] = {
     {S::kIdle, "idle", Idle, false, kTrigger},
 };
 
-const StateInfo& Info(S state) {
-  for (const StateInfo& info : kStates)
-    if (info.state == state) return info;
-  return kStates[std::size(kStates) - 1];
-}
+const StateInfo& Info(S state) { return InfoOf(kStates, state); }
 
 // ---- the transitions: every way from one state to another ----
-
-struct Transition {
-  S from;  // kAny: from every state
-  O outcome;
-  S to;
-};
 
 constexpr S kAny = static_cast<S>(0);
 
@@ -200,14 +178,11 @@ constexpr Transition kTransitions[] = {
 
 void Transit(SendSession& s, S from, O outcome) {
   if (outcome == O::kStay || outcome == O::kLeave || outcome == O::kToState) return;
-  for (const Transition& t : kTransitions) {
-    if ((t.from == from || t.from == kAny) && t.outcome == outcome) {
-      if (t.to != from)
-        s.log.Note(std::string("state ") + std::to_string(static_cast<int>(from)) + " " + Info(from).name + " -> " +
-                   std::to_string(static_cast<int>(t.to)) + " " + Info(t.to).name);
-      s.state = static_cast<uint8_t>(t.to);
-      return;
-    }
+  if (const Transition* t = FindTransition(kTransitions, from, outcome, kAny)) {
+    if (t->to != from)
+      NoteStateChange(s, static_cast<int>(from), Info(from).name, static_cast<int>(t->to), Info(t->to).name);
+    s.state = static_cast<uint8_t>(t->to);
+    return;
   }
   // A state reported something its transitions do not know: a fault of the machine.
   ReportError(s, ecSequenceError);
@@ -234,17 +209,6 @@ Outcome FrameArrived(SendSession& s) {
 }
 
 // Reads modem input into the response until a line or a frame is complete.
-ResponseCollector::Item Collect(SendSession& s) {
-  const int port = s.common.portHandle;
-  while (CharReady(port) == 1) {
-    const int c = ReadChar(port);
-    if (c < 0) break;
-    const ResponseCollector::Item item = s.response.Feed(static_cast<uint8_t>(c));
-    if (item != ResponseCollector::Item::kNone) return item;
-  }
-  return ResponseCollector::Item::kNone;
-}
-
 bool StateTakesErrorItself(S state) {
   return state == S::kSendPostPage || state == S::kPostPageResponse || state == S::kClass20PageStatus;
 }
@@ -266,7 +230,7 @@ Outcome SharedLineHandling(SendSession& s, EventKind event, StateInput& in) {
     return Fail(s, ecTimeout);
   }
   if (event != EventKind::kData) return O::kStay;
-  const ResponseCollector::Item item = Collect(s);
+  const ResponseCollector::Item item = CollectResponse(s);
   if (item == ResponseCollector::Item::kNone) return O::kLeave;
   if (item == ResponseCollector::Item::kFrame) return FrameArrived(s);
   const std::string& line = s.response.Line();
@@ -331,16 +295,8 @@ void RunSendMachine(FaxSession& base, EventKind event) {
     BeginAbort(s);
     event = EventKind::kData;
   }
-  const int port = s.common.portHandle;
-  while (true) {
-    if (PeriodicStatus(s, event)) return;
-    Step(s, event);
-    if (TakePendingAbort(s)) BeginAbort(s);
-    const RunAfter after = Info(StateOf(s)).after;
-    if (after == RunAfter::kNextTrigger) return;
-    if (after == RunAfter::kWhileInput && CharReady(port) != 1) return;
-    event = EventKind::kData;  // a repeated run counts as data available
-  }
+  RunSteps(
+      s, event, [&](EventKind e) { Step(s, e); }, [&] { return Info(StateOf(s)).after; }, [&] { BeginAbort(s); });
 }
 
 }  // namespace

@@ -73,6 +73,15 @@ int ReadPageBlock(SendSession& s, std::string& out) {
   return got;
 }
 
+// States that stream data act on the output-free trigger: a time-out ends the fax,
+// modem input meanwhile is dropped, and anything else keeps the state waiting.
+bool RoomEvent(SendSession& s, const StateInput& in, Outcome& otherwise) {
+  otherwise = Outcome::kStay;
+  if (in.event == EventKind::kTimeout) otherwise = Fail(s, ecTimeout);
+  if (in.event == EventKind::kData) DiscardInput(s);
+  return in.event == EventKind::kRoom;
+}
+
 bool BufferWantsMore(SendSession& s) {
   const int port = s.common.portHandle;
   return OutUsed(port) <= s.BufferMinimum && OutFree(port) >= kBlockRoom;
@@ -100,9 +109,7 @@ Outcome AwaitXon(SendSession& s, const StateInput& in) {
 }
 
 Outcome AwaitRoom(SendSession& s, const StateInput& in) {
-  if (in.event == EventKind::kTimeout) return Fail(s, ecTimeout);
-  if (in.event == EventKind::kData) DiscardInput(s);
-  if (in.event != EventKind::kRoom) return Outcome::kStay;
+  if (Outcome otherwise; !RoomEvent(s, in, otherwise)) return otherwise;
   SetProgress(s, fpSendPage, false);
   if (s.common.options & foSoftwareFlow) SetSoftwareFlow(s.common.portHandle, 0, 0, 1);
   return Outcome::kRoom;
@@ -127,9 +134,7 @@ Outcome OpenCoverPage(SendSession& s, const StateInput&) {
 }
 
 Outcome TextCover(SendSession& s, const StateInput& in) {
-  if (in.event == EventKind::kTimeout) return Fail(s, ecTimeout);
-  if (in.event == EventKind::kData) DiscardInput(s);
-  if (in.event != EventKind::kRoom) return Outcome::kStay;
+  if (Outcome otherwise; !RoomEvent(s, in, otherwise)) return otherwise;
   std::string line;
   int rc = 0;
   bool more = true;
@@ -162,9 +167,7 @@ Outcome StartApfPage(SendSession& s, const StateInput&) {
 }
 
 Outcome ApfPage(SendSession& s, const StateInput& in) {
-  if (in.event == EventKind::kTimeout) return Fail(s, ecTimeout);
-  if (in.event == EventKind::kData) DiscardInput(s);
-  if (in.event != EventKind::kRoom) return Outcome::kStay;
+  if (Outcome otherwise; !RoomEvent(s, in, otherwise)) return otherwise;
   EventTimer statusDue;
   ArmTimer(statusDue, SecondsToTicks(3 * s.common.StatusInterval));
   for (int block = 0; block < s.MaxSendCount; ++block) {

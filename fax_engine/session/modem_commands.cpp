@@ -77,6 +77,10 @@ void ClearResponse(FaxSession& s) {
 
 int SendCommand(FaxSession& s, const std::string& text) {
   BusyDelay(kCommandDelayMs);
+  return SendCommandNow(s, text);
+}
+
+int SendCommandNow(FaxSession& s, const std::string& text) {
   s.log.Command(text);
   const int port = s.common.portHandle;
   for (char c : text + "\r") {
@@ -163,6 +167,18 @@ TFaxClassSet DetectFaxClass(FaxSession& s, bool reset) {
   }
   const ExchangeResult r = ExchangeCommand(s, "AT+FCLASS=?");
   return r.ok ? ParseFaxClasses(r.answer) : 0;
+}
+
+bool SettleFaxClass(FaxSession& s) {
+  TFaxClass& faxClass = s.common.FaxClass;
+  if (faxClass != fcUnknown && faxClass != fcDetect) return true;
+  faxClass = ChooseFaxClass(DetectFaxClass(s, true));
+  if (faxClass == fcUnknown) {
+    faxClass = fcDetect;
+    return false;
+  }
+  s.log.Note("fax class detected: " + std::string(faxClass == fcClass1 ? "1" : faxClass == fcClass2 ? "2" : "2.0"));
+  return true;
 }
 
 bool InitialiseModem(FaxSession& s) {

@@ -15,6 +15,10 @@ struct FaxSession;
 // first write error, returning it. On success clears the response and arms the time-out
 // trigger and the event timer for ReplyWait ticks.
 int SendCommand(FaxSession& s, const std::string& text);
+// The same without the wait first, for a command that must reach the modem at once: a
+// receiver has about 75 ms after the far machine's DCS or CFR exchange to listen for
+// the fast carrier that follows it.
+int SendCommandNow(FaxSession& s, const std::string& text);
 
 // Clears the response and re-arms the reply wait (time-out trigger and event timer).
 void ClearResponse(FaxSession& s);
@@ -40,6 +44,9 @@ void ResetModem(FaxSession& s);
 TFaxClassSet DetectFaxClass(FaxSession& s, bool reset);
 // The class fcDetect resolves to: Class 2.0, else 2, else 1, else fcUnknown.
 TFaxClass ChooseFaxClass(TFaxClassSet supported);
+// A session asked to detect its class (fcDetect or fcUnknown) detects it with a modem
+// reset; false when the modem offers none (the class stays fcDetect).
+bool SettleFaxClass(FaxSession& s);
 // What an answer to "AT+FCLASS=?" says.
 TFaxClassSet ParseFaxClasses(const std::string& answer);
 

@@ -13,7 +13,11 @@ std::string FaxCommon::RemoteID() const {
 
 void FaxCommon::SetRemoteID(const std::string& id) {
   std::lock_guard guard(remoteIdLock_);
+  // A far machine's ID goes into files and history lines: control characters in it are
+  // shown as '?' rather than carried along.
   remoteId_ = id.substr(0, kStationIdMax);
+  for (char& c : remoteId_)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
 }
 
 FaxSession::FaxSession(bool sender) {
@@ -30,10 +34,6 @@ SendSession::~SendSession() {
   UnregisterSession(*this);
   if (textCover != nullptr) std::fclose(textCover);
 }
-
-ReceiveSession::ReceiveSession() : FaxSession(false) {}
-
-ReceiveSession::~ReceiveSession() { UnregisterSession(*this); }
 
 void SetStationId(FaxSession& s, const std::string& id) { s.common.StationID = id.substr(0, kStationIdMax); }
 

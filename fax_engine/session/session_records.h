@@ -1,8 +1,8 @@
 #pragma once
 // The records of a fax session: what every session has (FaxCommon), what the modem
-// side of it needs (FaxModemData), and the extras of each direction (SendSession,
-// ReceiveSession). One session object lives as long as its component and serves one run
-// after another.
+// side of it needs (FaxModemData), and the extras of each direction (SendSession here,
+// ReceiveSession beside the receive machine). One session object lives as long as its
+// component and serves one run after another.
 //
 // Threads: the component's start call prepares the session on the user-interface
 // thread; after that the machine runs on the port's dispatch thread, one entry at a
@@ -201,19 +201,6 @@ struct SendSession : FaxSession {
   FaxFont smallFont;         // header lines
   FaxFont largeFont;         // text covers
   std::string pendingOutput; // page bytes that did not fit into the output buffer yet
-};
-
-struct ReceiveSession : FaxSession {
-  ReceiveSession();
-  ~ReceiveSession() override;
-
-  uint8_t state = 1;
-  bool OneFax = false;
-  bool ConstantStatus = false;
-  bool announcedStart = false;
-  int pageDisposition = 0;
-  bool dleSeen = false;  // the last byte of the page stream was a DLE
-  int writeBufferCount = 0;
 };
 
 // ---- options that do more than store a value ----

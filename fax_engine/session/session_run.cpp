@@ -111,16 +111,15 @@ void EnterMachine(intptr_t lParam, uint32_t msg, uintptr_t wParam, MachineBody b
   EntryTicket ticket(static_cast<FaxSession*>(slot));
   FaxSession* s = ticket.Session();
   if (s == nullptr) return;
-  const EventKind event = ClassifyEvent(*s, msg, wParam);
-  if (event == EventKind::kIgnored) return;
+  const bool abort = (msg & 0xFFFF) == FaxMsgAbort;
   if (t_running == s) {
     // A handler of this session's own notification cancels: the entry under way takes
     // it up when its step ends.
-    if (event == EventKind::kAbort) s->abortPending = true;
+    if (abort) s->abortPending = true;
     return;
   }
   std::unique_lock lock(s->entryLock, std::defer_lock);
-  if (event == EventKind::kAbort) {
+  if (abort) {
     s->abortPending = true;
     WaitLettingMessagesRun([&] { return lock.try_lock(); });
     // The entry that ran meanwhile may have taken the cancel up already.
@@ -128,6 +127,9 @@ void EnterMachine(intptr_t lParam, uint32_t msg, uintptr_t wParam, MachineBody b
   } else {
     lock.lock();
   }
+  // The trigger handles are read under the lock: the entry that ends a run drops them.
+  const EventKind event = abort ? EventKind::kAbort : ClassifyEvent(*s, msg, wParam);
+  if (event == EventKind::kIgnored) return;
   FaxSession* outer = t_running;
   t_running = s;
   body(*s, event);

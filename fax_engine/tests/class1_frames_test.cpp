@@ -9,6 +9,7 @@
 #include "fax_engine/class1/frames.h"
 #include "fax_engine/class1/speed_choice.h"
 #include "fax_engine/class1/training.h"
+#include "fax_engine/receive/receive_session.h"
 #include "fax_engine/session/session_records.h"
 #include "fax_engine/session/speed_tables.h"
 #include "fax_engine/session/status_texts.h"
@@ -181,6 +182,8 @@ TEST(Frames, AreStuffedAndClosed) {
   EXPECT_EQ(class1::DescribeFrame(Bytes({0xFF, 0x13, 0x83, 0x00, 0x06, 0x88, 0x00})),
             "DCS: V.29 9600, normal, 1728 pels, scan 20 ms");
   EXPECT_EQ(class1::DescribeFrame(kSpandspCsi), "CSI: \"ACME REMOTE\"");
+  EXPECT_EQ(class1::DescribeFrame(Bytes({0xFF, 0x03, 0x43}) + class1::IdFif("+1 555 0100"), false),
+            "TSI: \"+1 555 0100\"");
 }
 
 TEST_F(Sender, StepsDownThroughTheRatesBothSidesHave) {

@@ -51,8 +51,31 @@ class ScriptedFaxModem {
     std::lock_guard guard(lock_);
     return ends_;
   }
+  // Runs f while the script is not answering (to look at it or change it).
+  template <typename F>
+  void Locked(F f) {
+    std::lock_guard guard(scriptLock_);
+    f();
+  }
 
   static std::string Line(const std::string& text) { return "\r\n" + text + "\r\n"; }
+  // A received frame as the modem hands it over: address, control, FCF and FIF, two
+  // check bytes, stuffed and closed with DLE ETX.
+  static std::string Frame(uint8_t fcf, const std::string& fif, bool final) {
+    std::string frame{'\xFF', static_cast<char>(final ? 0x13 : 0x03), static_cast<char>(fcf)};
+    return dle::Stuffed(frame + fif + std::string("\x5A\xA5", 2), true);
+  }
+  // As much of `bytes` as the terminal takes now, without waiting: the count sent.
+  size_t PushSome(const std::string& bytes) {
+    std::lock_guard guard(sendLock_);
+    const ssize_t n = ::write(pty_.master(), bytes.data(), bytes.size());
+    return n > 0 ? static_cast<size_t>(n) : 0;
+  }
+  // Bytes the modem sends of its own accord (RING, page data ...).
+  void Push(const std::string& bytes) {
+    std::lock_guard guard(sendLock_);
+    pty_.Send(bytes);
+  }
 
  private:
   void Run() {
@@ -73,11 +96,11 @@ class ScriptedFaxModem {
             blocks_.push_back(data);
             ends_ += end;
           }
-          const ModemReply reply = data_(data, end);
+          const ModemReply reply = Ask([&] { return data_(data, end); });
           data.clear();
           unstuffer.Reset();
           inData = reply.dataFollows;
-          pty_.Send(reply.text);
+          Push(reply.text);
           continue;
         }
         const char c = got[i];
@@ -90,18 +113,26 @@ class ScriptedFaxModem {
           std::lock_guard guard(lock_);
           commands_.push_back(line);
         }
-        const ModemReply reply = command_(line);
+        const ModemReply reply = Ask([&] { return command_(line); });
         line.clear();
         inData = reply.dataFollows;
-        pty_.Send(reply.text);
+        Push(reply.text);
       }
     }
+  }
+
+  template <typename F>
+  ModemReply Ask(F f) {
+    std::lock_guard guard(scriptLock_);
+    return f();
   }
 
   PtyPair pty_;
   OnCommand command_;
   OnData data_;
   mutable std::mutex lock_;
+  std::mutex sendLock_;
+  std::mutex scriptLock_;
   std::vector<std::string> commands_;
   std::vector<std::string> blocks_;
   std::string ends_;

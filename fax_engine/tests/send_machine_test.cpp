@@ -79,14 +79,19 @@ struct Class2Script {
 
 class ScriptedSend : public ::testing::Test {
  protected:
+  // The fixture keeps the script, so it outlives the modem that answers with it.
   template <typename Script>
-  void Start(Script& script) {
+  Script& Start(Script initial = {}) {
+    auto owned = std::make_shared<Script>(std::move(initial));
+    script_ = owned;
+    Script& script = *owned;
     modem = std::make_unique<ScriptedFaxModem>([&script](const std::string& c) { return script.Command(c); },
                                                [&script](const std::string& d, char e) { return script.Data(d, e); });
     call = std::make_unique<SendCall>(modem->Path(), dir / "FAXLOG.HIS");
     call->fax.SetStationID("SCRIPTED");
     call->fax.SetHeaderLine("$P of $N");
     call->fax.SetSessionLogName((dir / "session.log").string());
+    return script;
   }
   void Fax(TFaxClass faxClass, const std::filesystem::path& file, const std::string& cover = "") {
     call->fax.SetFaxClass(faxClass);
@@ -102,14 +107,15 @@ class ScriptedSend : public ::testing::Test {
   std::string Log() const { return ReadFile(dir / "session.log"); }
 
   TempDir dir;
+  std::shared_ptr<void> script_;
   std::unique_ptr<ScriptedFaxModem> modem;
   std::unique_ptr<SendCall> call;
 };
 
 TEST_F(ScriptedSend, Class2PageRejectedTwiceIsSentThreeTimesFromItsStart) {
-  Class2Script script;
-  script.statuses = {2, 2, 1};
-  Start(script);
+  Class2Script setup;
+  setup.statuses = {2, 2, 1};
+  Start(setup);
   Fax(fcClass2, WriteLetter(dir.path(), "one", {1, 3, false, false}));
   const RunResult r = call->Run(60);
   ASSERT_TRUE(r.finished) << Log();
@@ -123,9 +129,9 @@ TEST_F(ScriptedSend, Class2PageRejectedTwiceIsSentThreeTimesFromItsStart) {
 }
 
 TEST_F(ScriptedSend, Class2ThirdRejectionEndsTheFaxWithFks) {
-  Class2Script script;
-  script.statuses = {2, 2, 2};
-  Start(script);
+  Class2Script setup;
+  setup.statuses = {2, 2, 2};
+  Start(setup);
   Fax(fcClass2, WriteLetter(dir.path(), "one", {1, 3, false, false}));
   const RunResult r = call->Run(60);
   ASSERT_TRUE(r.finished) << Log();
@@ -136,10 +142,10 @@ TEST_F(ScriptedSend, Class2ThirdRejectionEndsTheFaxWithFks) {
 }
 
 TEST_F(ScriptedSend, Class20EndsPagesWithCommaAndTheLastWithAStop) {
-  Class2Script script;
-  script.v20 = true;
-  script.statuses = {1, 2, 1, 1};
-  Start(script);
+  Class2Script setup;
+  setup.v20 = true;
+  setup.statuses = {1, 2, 1, 1};
+  Start(setup);
   Fax(fcClass2_0, WriteLetter(dir.path(), "three", {3, 3, false, false}));
   const RunResult r = call->Run(60);
   ASSERT_TRUE(r.finished) << Log();
@@ -154,9 +160,9 @@ TEST_F(ScriptedSend, Class20EndsPagesWithCommaAndTheLastWithAStop) {
 }
 
 TEST_F(ScriptedSend, AFinePageToAFarMachineWithoutFineIsRefused) {
-  Class2Script script;
-  script.farCapabilities = "0,5,0,2,0,0,0,0";
-  Start(script);
+  Class2Script setup;
+  setup.farCapabilities = "0,5,0,2,0,0,0,0";
+  Start(setup);
   Fax(fcClass2, WriteLetter(dir.path(), "fine", {1, 3, true, false}));
   const RunResult r = call->Run(60);
   ASSERT_TRUE(r.finished);
@@ -166,8 +172,7 @@ TEST_F(ScriptedSend, AFinePageToAFarMachineWithoutFineIsRefused) {
 }
 
 TEST_F(ScriptedSend, MixedResolutionsAreSentWithAWarningAtEachChange) {
-  Class2Script script;
-  Start(script);
+  Start<Class2Script>();
   // Page 1 normal, page 2 fine, page 3 normal: two changes.
   const auto normal = WriteLetter(dir.path(), "normal", {1, 2, false, false});
   const auto fine = WriteLetter(dir.path(), "fine", {1, 2, true, false});
@@ -185,8 +190,7 @@ TEST_F(ScriptedSend, MixedResolutionsAreSentWithAWarningAtEachChange) {
 }
 
 TEST_F(ScriptedSend, ACoverAloneIsOnePage) {
-  Class2Script script;
-  Start(script);
+  Start<Class2Script>();
   Fax(fcClass2, "", WriteText(dir.path(), "cover.txt", 3).string());
   const RunResult r = call->Run(60);
   ASSERT_TRUE(r.finished) << Log();
@@ -197,11 +201,10 @@ TEST_F(ScriptedSend, ACoverAloneIsOnePage) {
 }
 
 TEST_F(ScriptedSend, WithoutOnFaxNextEachStartSendsTheFaxOnce) {
-  Class2Script script;
-  Start(script);
+  Class2Script& script = Start<Class2Script>();
   Fax(fcClass2, WriteLetter(dir.path(), "one", {1, 2, false, false}));
   EXPECT_EQ(call->Run(60).finishCode, 0);
-  script.page = 0;
+  modem->Locked([&] { script.page = 0; });
   EXPECT_EQ(call->Run(60).finishCode, 0);
   EXPECT_EQ(CountCommands("ATDT555"), 2) << Log();
   // A next fax without a number ends the run at once.
@@ -217,9 +220,9 @@ TEST_F(ScriptedSend, WithoutOnFaxNextEachStartSendsTheFaxOnce) {
 }
 
 TEST_F(ScriptedSend, AbortNoConnectEndsTheRunAtABusyLine) {
-  Class2Script script;
-  script.dialResult = "BUSY";
-  Start(script);
+  Class2Script setup;
+  setup.dialResult = "BUSY";
+  Start(setup);
   call->fax.SetFaxClass(fcClass2);
   call->fax.SetDialAttempts(1);
   call->fax.SetAbortNoConnect(true);
@@ -233,9 +236,9 @@ TEST_F(ScriptedSend, AbortNoConnectEndsTheRunAtABusyLine) {
 }
 
 TEST_F(ScriptedSend, ExitOnErrorEndsTheRunAtTheFirstError) {
-  Class2Script script;
-  script.dialResult = "VOICE";
-  Start(script);
+  Class2Script setup;
+  setup.dialResult = "VOICE";
+  Start(setup);
   call->fax.SetFaxClass(fcClass2);
   call->fax.SetExitOnError(true);
   const auto file = WriteLetter(dir.path(), "one", {1, 2, false, false});
@@ -246,8 +249,7 @@ TEST_F(ScriptedSend, ExitOnErrorEndsTheRunAtTheFirstError) {
 }
 
 TEST_F(ScriptedSend, ANamedFileThatIsNotAFaxFailsAndTheNextIsSent) {
-  Class2Script script;
-  Start(script);
+  Start<Class2Script>();
   call->fax.SetFaxClass(fcClass2);
   WriteFile(dir / "note.txt", "not a fax");
   call->Series({{"555", (dir / "note.txt").string()},
@@ -299,19 +301,24 @@ struct Class1Script {
 };
 
 TEST_F(ScriptedSend, Class1PageRejectedBeyondTheMaximumEndsWith8079) {
-  Class1Script script;
-  Start(script);
+  Class1Script& script = Start<Class1Script>();
   call->fax.SetDesiredBPS(14400);
   Fax(fcClass1, WriteLetter(dir.path(), "one", {1, 60, false, false}));
   const RunResult r = call->Run(90);
   ASSERT_TRUE(r.finished) << Log();
   EXPECT_EQ(r.finishCode, ecFaxSessionError) << Log();
   // Sent three times, each after a new DCS at a lower rate.
-  EXPECT_EQ(script.pagesSent, 3) << Log();
-  ASSERT_EQ(script.dcs.size(), 3u);
-  EXPECT_EQ(static_cast<uint8_t>(script.dcs[0][4]) & 0x3C, 0x20);  // 14400
-  EXPECT_EQ(static_cast<uint8_t>(script.dcs[1][4]) & 0x3C, 0x28);  // 12000
-  EXPECT_EQ(static_cast<uint8_t>(script.dcs[2][4]) & 0x3C, 0x04);  // 9600
+  int pagesSent = 0;
+  std::vector<std::string> dcs;
+  modem->Locked([&] {
+    pagesSent = script.pagesSent;
+    dcs = script.dcs;
+  });
+  EXPECT_EQ(pagesSent, 3) << Log();
+  ASSERT_EQ(dcs.size(), 3u);
+  EXPECT_EQ(static_cast<uint8_t>(dcs[0][4]) & 0x3C, 0x20);  // 14400
+  EXPECT_EQ(static_cast<uint8_t>(dcs[1][4]) & 0x3C, 0x28);  // 12000
+  EXPECT_EQ(static_cast<uint8_t>(dcs[2][4]) & 0x3C, 0x04);  // 9600
   EXPECT_EQ(call->fax.RemoteID(), "FAR");
   const auto blocks = modem->DataBlocks();
   std::vector<std::string> pages;

@@ -10,6 +10,7 @@
 #include "fax_engine/session/header_expand.h"
 #include "fax_engine/session/modem_commands.h"
 #include "fax_engine/session/received_names.h"
+#include "fax_engine/receive/receive_session.h"
 #include "fax_engine/session/session_records.h"
 #include "fax_engine/session/speed_tables.h"
 #include "fax_engine/session/status_texts.h"

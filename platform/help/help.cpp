@@ -1,5 +1,7 @@
 #include "platform/help/help.h"
 
+#include "platform/data_folder.h"
+
 #include <QDialog>
 #include <QFile>
 #include <QPointer>
@@ -22,8 +24,15 @@ QPointer<QTextBrowser> helpBrowser;
 QString HelpPagePath(int topic) {
   static const bool registered = (RegisterHelpPages(), true);
   (void)registered;
-  const QString page = QStringLiteral(":/help/%1.html").arg(topic);
-  return QFile::exists(page) ? page : QStringLiteral(":/help/%1.html").arg(kHelpContents);
+  // The installed pages come first (the build folder holds a copy of them too); the pages
+  // built into the program serve when it runs without its installed files.
+  const QString installed = QString::fromStdString((InstalledDataFolder() / "help").string());
+  for (const int t : {topic, kHelpContents}) {
+    const QString name = QStringLiteral("/%1.html").arg(t);
+    if (!InstalledDataFolder().empty() && QFile::exists(installed + name)) return installed + name;
+    if (QFile::exists(QStringLiteral(":/help") + name)) return QStringLiteral(":/help") + name;
+  }
+  return QStringLiteral(":/help/%1.html").arg(kHelpContents);
 }
 
 void ShowHelp(int topic) {
@@ -39,7 +48,7 @@ void ShowHelp(int topic) {
     helpBrowser->setOpenLinks(true);
     layout->addWidget(helpBrowser);
   }
-  helpBrowser->setSource(QUrl(QStringLiteral("qrc") + page));
+  helpBrowser->setSource(page.startsWith(':') ? QUrl(QStringLiteral("qrc") + page) : QUrl::fromLocalFile(page));
   helpWindow->show();
   helpWindow->raise();
   helpWindow->activateWindow();

@@ -13,8 +13,12 @@ inline constexpr int kHelpPhoneBookEditor = 1020;
 inline constexpr int kHelpPreferences = 1022;
 inline constexpr int kHelpSendFax = 1016;
 inline constexpr int kHelpModemReset = 1027;
+inline constexpr int kHelpFaxViewer = 1021;
+inline constexpr int kHelpCoverEditor = 1029;
+inline constexpr int kHelpCoverTemplates = 1030;
 
-// The resource path of a topic's page, or of the contents page when the topic has none.
+// The file of a topic's page, or of the contents page when the topic has none: the installed
+// page (see InstalledDataFolder), else the one built into the program (a ":/help/" resource).
 QString HelpPagePath(int topic);
 
 // Opens (or brings forward) the help window on a topic.

@@ -43,6 +43,8 @@ FAX_ENGINE_ALL = ("fax_engine", "fax_engine components")
 BELOW_APP = PLATFORM_ALL + ("table_engine",) + SERIAL_ALL + FAX_DOCUMENT_ALL + FAX_ENGINE_ALL
 # The parts of app that qlpick and qlfax share with the fax desk.
 APP_SHARED = ("app data", "app shared")
+# Cover sheets as files and as drawn pages: the fax desk, the template generator and qlfax.
+APP_COVERS = ("app cover files", "app cover pages")
 WINDOW_QT = ("Core", "Gui", "Widgets", "PrintSupport", "Network")
 
 # The layers, most specific paths first: a file belongs to the first layer that matches.
@@ -94,11 +96,16 @@ LAYERS = (
     # The widgets qlpick shares with the fax desk: dialogs, list models, the phone book.
     Layer("app shared", ("app/ui/*", "app/lists/*", "app/phonebook/*"), APP_SHARED + BELOW_APP, WINDOW_QT),
     # The fax desk's windows (main window, preferences, ...): nothing outside app uses them.
-    Layer("app windows", ("app/*",), ("app windows",) + APP_SHARED + BELOW_APP, WINDOW_QT),
+    # Cover templates and descriptions: no Qt. Drawing them on a page and the shipped
+    # templates (resources): QtGui and QtCore, never widgets.
+    Layer("app cover files", ("app/covers/format/*",), ("app cover files", "app data") + BELOW_APP),
+    Layer("app cover pages", ("app/covers/drawing/*", "app/covers/shipped/*"),
+          APP_COVERS + ("app data",) + BELOW_APP, ("Core", "Gui")),
+    Layer("app windows", ("app/*",), ("app windows",) + APP_SHARED + APP_COVERS + BELOW_APP, WINDOW_QT),
     # qlpick: the shared parts of app, never its windows.
     Layer("picker", ("picker/*",), ("picker",) + APP_SHARED + BELOW_APP, WINDOW_QT),
     # qlfax, qlvmodem, ql-print and the generators: the same.
-    Layer("tools", ("tools/*",), ("tools",) + APP_SHARED + BELOW_APP, WINDOW_QT),
+    Layer("tools", ("tools/*",), ("tools",) + APP_SHARED + APP_COVERS + BELOW_APP, WINDOW_QT),
 )
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".hh", ".cpp", ".cc", ".cxx", ".c", ".inc", ".ipp")

@@ -15,21 +15,19 @@
 #include "serial/comport/com_port.h"
 #include "serial/errors/error_text.h"
 #include "tools/qlfax/command.h"
+#include "tools/qlfax/fax_options.h"
 
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 void OnInterrupt(int) { g_interrupted = 1; }
 
-// The status display of the command line: one line whenever the status changes.
-class PrintedStatus : public ql::TAbstractFaxStatus {
- public:
-  PrintedStatus() { CreateDisplayNow(); }
-  ~PrintedStatus() override { DestroyDisplayNow(); }
-
-  void UpdateDisplay(bool, bool) override {
+// The status text of the command line.
+class StatusLine : public qlfax::PrintedStatus {
+ protected:
+  std::string Text() override {
     auto* fax = dynamic_cast<ql::TCustomSendFax*>(Fax());
-    if (fax == nullptr) return;
+    if (fax == nullptr) return {};
     const int progress = fax->FaxProgress();
     std::string text = progress == 43 ? "Fax sent" : ql::TCustomAbstractFax::StatusText(progress);
     if (progress == 4) {
@@ -39,27 +37,9 @@ class PrintedStatus : public ql::TAbstractFaxStatus {
     }
     if (progress == 3) text += " (dial attempt " + std::to_string(fax->DialAttempt()) + ")";
     if (progress == 41 && !fax->RemoteID().empty()) text += ": " + fax->RemoteID();
-    if (text.empty() || text == last_) return;
-    last_ = text;
-    std::cout << text << std::endl;
+    return text;
   }
-
- protected:
-  void CreateDisplay() override {}
-  void DestroyDisplay() override {}
-
- private:
-  std::string last_;
 };
-
-bool ParseClass(const std::string& text, ql::TFaxClass& faxClass) {
-  if (text == "auto") faxClass = ql::fcDetect;
-  else if (text == "1") faxClass = ql::fcClass1;
-  else if (text == "2") faxClass = ql::fcClass2;
-  else if (text == "2.0") faxClass = ql::fcClass2_0;
-  else return false;
-  return true;
-}
 
 int Run(std::vector<std::string>& args) {
   const qlfax::Command& self = *qlfax::FindCommand("send");
@@ -90,25 +70,17 @@ int Run(std::vector<std::string>& args) {
     return qlfax::Fail(self, "--com, --bps, --attempts and --retry-wait take numbers", 2);
   }
   ql::TFaxClass chosenClass = ql::fcDetect;
-  if (!ParseClass(faxClass, chosenClass)) return qlfax::Fail(self, "--class is auto, 1, 2 or 2.0", 2);
+  if (!qlfax::ParseFaxClass(faxClass, chosenClass)) return qlfax::Fail(self, "--class is auto, 1, 2 or 2.0", 2);
   if (comNumber < 1 || comNumber > ql::kPortCount) return qlfax::Fail(self, "--com must be 1 to 6", 2);
   if (rate < 2400 || rate > 14400 || dialAttempts < 0 || dialAttempts > 65535 || retrySeconds < 0 ||
       retrySeconds > 3600)
     return qlfax::Fail(self, "--bps is 2400 to 14400, --attempts 0 to 65535, --retry-wait 0 to 3600", 2);
 
   std::setlocale(LC_TIME, "");
-  ql::LoadSettings();
-  if (!device.empty()) ql::Settings().PortDevices[static_cast<std::size_t>(comNumber - 1)] = device;
   ql::InstallHeadlessMessagePump();
 
   ql::TComPort port;
-  port.SetComNumber(comNumber);
-  port.SetAutoOpen(false);
-  if (!trace.empty()) {
-    port.SetTraceName(trace);
-    port.SetTraceSize(32760);
-    port.SetTracing(ql::tlOn);
-  }
+  qlfax::SetUpFaxPort(port, comNumber, device, trace);
   ql::TSendFax fax;
   fax.SetComPort(&port);
   port.SetOpen(true);
@@ -124,7 +96,7 @@ int Run(std::vector<std::string>& args) {
   fax.SetCoverFile(cover);
   fax.SetSessionLogName(log);
 
-  PrintedStatus status;
+  StatusLine status;
   fax.SetStatusDisplay(&status);
   ql::TFaxLog history_log;
   history_log.SetFaxHistoryName(historyGiven ? history : (ql::DataFolder() / "FAXLOG.HIS").string());

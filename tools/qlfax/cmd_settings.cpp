@@ -5,6 +5,7 @@
 
 #include "app/settings/settings.h"
 #include "app/settings/work_folders.h"
+#include "platform/data_folder.h"
 #include "tools/qlfax/command.h"
 
 namespace {
@@ -30,6 +31,7 @@ int Run(std::vector<std::string>& args) {
   }
   std::cout << "Data folder: " << ql::AppFolder() << "\n"
             << "Settings file: " << ql::SettingsFile().string() << "\n"
+            << "Installed data: " << ql::InstalledDataFolder().string() << "\n"
             << "[User] Fax=" << s.Fax << " Name=" << s.Name << " Voice=" << s.Voice << " Company=" << s.Company << "\n"
             << "[Dialing] DialPrefix=" << s.DialPrefix << " DialAttempts=" << s.DialAttempts
             << " RetryWait=" << s.RetryWait << " BlindDial=" << s.BlindDial << " IgnoreBusy=" << s.IgnoreBusy
@@ -46,7 +48,7 @@ int Run(std::vector<std::string>& args) {
 }
 
 QLFAX_COMMAND("settings", "[--save] [--port N=DEVICE]",
-              "show the data folder and the settings (--save writes QL.INI whole and makes the work folders;"
+              "show the data folder, the installed data and the settings (--save writes QL.INI whole and makes the work folders;"
               " --port sets the device of port COMn and saves)",
               Run);
 

@@ -1,41 +1,54 @@
 // qlfax: Quillet's fax engine from the command line.
 
 #include <iostream>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
+#include "platform/program_info/program_info.h"
 #include "tools/qlfax/command.h"
 
 namespace {
 
-void PrintHelp() {
-  std::cout << "Usage: qlfax [--home DIR] COMMAND [ARGUMENTS]\n"
-               "\n"
-               "Quillet's fax engine from the command line: documents, fax lists, modems.\n"
-               "The data folder is DIR, else $QUILLET_HOME, else the program's folder when it\n"
-               "holds QL.INI, else $XDG_DATA_HOME/quillet.\n"
-               "\n"
-               "Commands:\n";
+std::string HelpText() {
+  std::string text =
+      "Usage: qlfax [--home DIR] COMMAND [ARGUMENTS]\n"
+      "Quillet's fax engine from the command line: documents, fax lists, modems.\n"
+      "\n"
+      "The data folder is DIR, else $QUILLET_HOME, else the program's folder when it\n"
+      "holds QL.INI, else $XDG_DATA_HOME/quillet.\n"
+      "\n"
+      "Commands:\n";
   for (const auto& c : qlfax::Commands()) {
     std::string head = std::string("  ") + c.name + " " + c.usage;
     if (head.size() < 34) head.resize(34, ' ');
     else head += "\n" + std::string(34, ' ');
-    std::cout << head << c.summary << "\n";
+    text += head + c.summary + "\n";
   }
-  std::cout << "\nqlfax help COMMAND shows the arguments of one command.\n";
+  return text +
+         "\nqlfax help COMMAND shows the arguments of one command; qlfax --version shows the version.\n";
 }
+
+void PrintHelp() { std::cout << HelpText(); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // --help and --version are answered before the data folder is made. They are options of
+  // qlfax itself only before the command; those after it belong to the command.
+  std::vector<std::string> options = args;
+  ql::TakeHomeOption(options);
+  if (!options.empty()) {
+    if (const auto answered = ql::AnswerHelpOrVersion(std::span(options).first(1), "qlfax", HelpText())) return *answered;
+  }
   ql::InitDataFolder(args);
   ql::InstallSettingsPortResolver();
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+  if (args.empty()) {
     PrintHelp();
-    return args.empty() ? 2 : 0;
+    return 2;
   }
   if (args[0] == "help") {
     if (args.size() > 1) {

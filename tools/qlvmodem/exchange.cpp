@@ -247,10 +247,14 @@ void Exchange::WatchCarriers(Call& call) {
     call.fastSince = now_;
     Endpoint* sender = fromCaller.bitRate != 0 ? call.caller : call.callee;
     Log(call, "fast carrier " + std::to_string(rate) + " bit/s from " + sender->Describe());
-    if (const Fault* train = FindFault(call.faults, FaultKind::kTrainFailure)) {
-      call.spoilCarrier = train->value == 0 ? call.fastCarriers == 1 : train->value == rate;
-      if (call.spoilCarrier) Log(call, "fault: spoiling the training check at " + std::to_string(rate) + " bit/s");
+    // Each train fault ordered for the call spoils its rate, so a sender can be made to
+    // fall back through several.
+    call.spoilCarrier = false;
+    for (const Fault& train : call.faults) {
+      if (train.kind != FaultKind::kTrainFailure) continue;
+      if (train.value == 0 ? call.fastCarriers == 1 : train.value == rate) call.spoilCarrier = true;
     }
+    if (call.spoilCarrier) Log(call, "fault: spoiling the training check at " + std::to_string(rate) + " bit/s");
   }
   // A training check passes with one second of clean zeros. Loud noise from 0.3 to
   // 0.8 s after the training leaves no such second, and spares the training itself (at

@@ -84,19 +84,34 @@ std::optional<RemoteOptions> ParseRemote(const std::string& text, const std::fil
 }  // namespace
 
 std::string LineUsage() {
-  return "usage: qlvmodem [--dir DIR] [--modem NAME=NUMBER[:CLASSES]]... [--remote NUMBER[:IDENT]]...\n"
-         "                [--speed N|max] [--ring-period SECONDS] [--log FILE] [--trace]\n"
-         "                [--trace-dir DIR]\n"
-         "  Starts a virtual fax line: each modem is a pseudo-terminal linked at DIR/NAME,\n"
-         "  each remote an answering fax machine keeping what it receives in DIR/remote-NUMBER.\n"
-         "  Defaults: --modem ttyFAX0=100 --modem ttyFAX1=101 without --modem and --remote;\n"
-         "  --remote 200 without --remote (unless a modem has that number).\n"
-         "  --speed runs calls between remotes N times faster than real time (max: unpaced);\n"
-         "  calls with a modem always run in real time. --trace shows the T.30 trace of the remotes\n"
-         "  and of the Class 2 modems' own sessions. --trace-dir writes a file per modem call into DIR:\n"
-         "  each command, response, frame, block of page data and carrier, and a Class 2 modem's steps.\n"
-         "  Control: qlvmodem --dir DIR --control COMMAND (status, send NUMBER TIFF [IDENT],\n"
-         "  received NUMBER, fault NUMBER NAME [VALUE], stop).\n";
+  return "Usage: qlvmodem [OPTION]...\n"
+         "  or:  qlvmodem [--dir DIR] --control COMMAND\n"
+         "The virtual fax line: software fax modems on pseudo-terminals and remote fax machines on a telephone exchange.\n"
+         "\n"
+         "Starts a virtual fax line: each modem is a pseudo-terminal linked at DIR/NAME, each remote\n"
+         "an answering fax machine keeping what it receives in DIR/remote-NUMBER. Defaults:\n"
+         "--modem ttyFAX0=100 --modem ttyFAX1=101 without --modem and --remote; --remote 200\n"
+         "without --remote (unless a modem has that number).\n"
+         "\n"
+         "Options:\n"
+         "  --home DIR                     use DIR as the data folder\n"
+         "  --dir DIR                      the line's folder (default: vline/ in the data folder)\n"
+         "  --modem NAME=NUMBER[:CLASSES]  a modem with its number and fax classes (1, or 1+2+2.0)\n"
+         "  --remote NUMBER[:IDENT]        a remote fax machine with its number and station ID\n"
+         "  --speed N|max                  run calls between remotes N times faster than real time\n"
+         "                                 (max: unpaced); calls with a modem always run in real time\n"
+         "  --ring-period SECONDS          one ring cadence (default 6)\n"
+         "  --log FILE                     the call log (default DIR/calls.log)\n"
+         "  --trace                        show the T.30 trace of the remotes and of the Class 2\n"
+         "                                 modems' own sessions\n"
+         "  --trace-dir DIR                write a file per modem call into DIR: each command,\n"
+         "                                 response, frame, block of page data and carrier, and a\n"
+         "                                 Class 2 modem's steps\n"
+         "  --control COMMAND              send a command to the running line in DIR: status,\n"
+         "                                 send NUMBER TIFF [IDENT], received NUMBER,\n"
+         "                                 fault NUMBER NAME [VALUE], stop\n"
+         "  -h, --help                     show this help and exit\n"
+         "  --version                      show the version and exit\n";
 }
 
 std::optional<LineConfig> ParseLineArguments(const std::vector<std::string>& args,

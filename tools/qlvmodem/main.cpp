@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "platform/data_folder.h"
+#include "platform/program_info/program_info.h"
 #include "tools/qlvmodem/control.h"
 #include "tools/qlvmodem/line_config.h"
 #include "tools/qlvmodem/virtual_line.h"
@@ -19,12 +20,7 @@ void OnSignal(int) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  for (const auto& arg : args) {
-    if (arg == "--help" || arg == "-h") {
-      std::cout << ql::vmodem::LineUsage();
-      return 0;
-    }
-  }
+  if (const auto answered = ql::AnswerHelpOrVersion(args, "qlvmodem", ql::vmodem::LineUsage())) return *answered;
   try {
     // --control COMMAND...: talk to a running line.
     std::filesystem::path dir;

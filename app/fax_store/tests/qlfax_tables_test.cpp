@@ -7,32 +7,17 @@
 
 #include "platform/data_folder.h"
 #include "table_engine/tests/python_reference.h"
+#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using ql::testing::TempDir;
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
+using Result = ql::testing::ProgramResult;
 
 Result Qlfax(const TempDir& home, const std::string& args) {
-  // Test programs live in <build>/tests, the tools in <build>/bin.
-  const char* build = std::getenv("QL_BINARY_DIR");
-  const std::filesystem::path bin =
-      (build ? std::filesystem::path(build) : ql::ExecutableFolder().parent_path()) / "bin" / "qlfax";
-  const std::string command = bin.string() + " --home '" + home.path().string() + "' " + args + " 2>&1";
-  Result r;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int status = ::pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  return r;
+  return ql::testing::RunProgram("qlfax", "--home '" + home.path().string() + "' " + args);
 }
 
 TEST(QlfaxTables, PhonebookAddThenListInNameOrder) {

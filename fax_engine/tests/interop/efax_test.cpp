@@ -10,10 +10,10 @@ constexpr const char* kEfaxId = "EFAX REMOTE";
 
 class ToEfax : public CallTest {
  protected:
-  void SendTo(const LetterSpec& spec, int bps, const std::string& capabilities) {
+  void SendTo(const LetterShape& shape, int bps, const std::string& capabilities) {
     StartLine("", {"ttyFAX1=101"});
     EfaxReceiver efax(line->Link("ttyFAX1"), dir / "received", kEfaxId, capabilities);
-    const auto apf = WriteLetter(dir.path(), "letter", spec);
+    const auto apf = WriteLetter(dir.path(), "letter", shape);
     Configure(fcClass1, bps, "101", apf);
     const RunResult r = call->Run(300);
     EXPECT_EQ(efax.Wait(30), 0) << efax.Log();
@@ -22,7 +22,7 @@ class ToEfax : public CallTest {
     EXPECT_EQ(call->fax.SessionBPS(), bps);
     // efax tells whom it talked to.
     EXPECT_NE(efax.Log().find(kOurId), std::string::npos) << efax.Log();
-    ExpectPagesKept(ReadTiffFiles(efax.Pages()), apf, spec.fine, spec.wide ? 2048 : 1728);
+    ExpectPagesKept(ReadTiffFiles(efax.Pages()), apf, shape.fine, shape.wide ? 2048 : 1728);
   }
 };
 

@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +14,6 @@
 #include <thread>
 
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace ql::testing {
 
@@ -52,15 +50,19 @@ pid_t Spawn(const std::vector<std::string>& args, const std::filesystem::path& o
   std::vector<char*> argv;
   for (auto& a : copy) argv.push_back(a.data());
   argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " + args[0]);
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("cannot start " + args[0]);
+  if (pid == 0) {
+    // The child goes with the test: a test that dies leaves no line or efax running.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
   return pid;
 }
 

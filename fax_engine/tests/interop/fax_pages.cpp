@@ -33,20 +33,20 @@ std::filesystem::path WriteText(const std::filesystem::path& dir, const std::str
   return path;
 }
 
-std::filesystem::path WriteLetter(const std::filesystem::path& dir, const std::string& name, const LetterSpec& spec) {
+std::filesystem::path WriteLetter(const std::filesystem::path& dir, const std::string& name, const LetterShape& shape) {
   const auto text = dir / (name + ".txt");
   {
     std::ofstream out(text, std::ios::binary);
-    for (int page = 1; page <= spec.pages; ++page) {
+    for (int page = 1; page <= shape.pages; ++page) {
       if (page > 1) out << '\f';
-      for (int line = 1; line <= spec.linesPerPage; ++line) out << LetterLine(page, line) << "\n";
+      for (int line = 1; line <= shape.linesPerPage; ++line) out << LetterLine(page, line) << "\n";
     }
   }
   const auto apf = dir / (name + ".APF");
   TFaxConverter converter;
   converter.SetInputDocumentType(idText);
-  converter.SetResolution(spec.fine ? frHigh : frNormal);
-  converter.SetWidth(spec.wide ? fwWide : fwNormal);
+  converter.SetResolution(shape.fine ? frHigh : frNormal);
+  converter.SetWidth(shape.wide ? fwWide : fwNormal);
   converter.SetLinesPerPage(0);
   converter.SetDocumentFile(text.string());
   converter.SetOutFileName(apf.string());
@@ -99,6 +99,49 @@ std::vector<Raster> ReadTiffPages(const std::filesystem::path& tiff) {
     pages.push_back(page);
   } while (TIFFReadDirectory(t));
   TIFFClose(t);
+  return pages;
+}
+
+void WriteTiffPages(const std::filesystem::path& tiff, const std::vector<Raster>& pages, bool fine) {
+  TIFF* t = TIFFOpen(tiff.c_str(), "w");
+  if (t == nullptr) return;
+  for (const Raster& page : pages) {
+    const uint32_t width = page.empty() ? 1728 : static_cast<uint32_t>(page[0].size() * 8);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(page.size()));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(page.size()));
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, 204.0f);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, fine ? 196.0f : 98.0f);
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    for (size_t y = 0; y < page.size(); ++y) {
+      std::vector<uint8_t> row = page[y];
+      TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y));
+    }
+    TIFFWriteDirectory(t);
+  }
+  TIFFClose(t);
+}
+
+std::vector<Raster> DecodeReceivedApf(const std::filesystem::path& apf, const std::vector<size_t>& rows) {
+  ApfReader reader;
+  std::vector<Raster> pages;
+  if (reader.Open(apf) != 0) return pages;
+  for (unsigned p = 1; p <= reader.PageCount(); ++p) {
+    ApfPageHeader header;
+    if (reader.LocatePage(p, header) != 0) break;
+    std::vector<uint8_t> stream(header.DataLength);
+    if (reader.ReadBlock(stream.data(), stream.size()) != static_cast<int>(stream.size())) break;
+    const size_t count = p <= rows.size() ? rows[p - 1] : 0;
+    Raster page;
+    if (!reference::DecodeG3(stream, header.Width(), static_cast<int>(count), page)) page.clear();
+    pages.push_back(page);
+  }
   return pages;
 }
 

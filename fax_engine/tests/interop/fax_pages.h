@@ -14,7 +14,7 @@ namespace ql::testing {
 
 using reference::Raster;
 
-struct LetterSpec {
+struct LetterShape {
   int pages = 1;
   int linesPerPage = 12;  // text lines of the standard font (16 rows each at normal resolution)
   bool fine = false;
@@ -22,7 +22,7 @@ struct LetterSpec {
 };
 
 // Writes a letter as text and converts it into an APF file; returns the file.
-std::filesystem::path WriteLetter(const std::filesystem::path& dir, const std::string& name, const LetterSpec& spec);
+std::filesystem::path WriteLetter(const std::filesystem::path& dir, const std::string& name, const LetterShape& shape);
 // Writes the letter's text only (for text covers).
 std::filesystem::path WriteText(const std::filesystem::path& dir, const std::string& name, int lines);
 
@@ -32,6 +32,12 @@ std::vector<Raster> DecodeApf(const std::filesystem::path& apf);
 std::vector<Raster> ReadTiffPages(const std::filesystem::path& tiff);
 // Several one-page TIFF files (efax keeps one a page).
 std::vector<Raster> ReadTiffFiles(const std::vector<std::filesystem::path>& files);
+
+// Writes pages as a multi-page TIFF (CCITT Group 3), for a far machine to send.
+void WriteTiffPages(const std::filesystem::path& tiff, const std::vector<Raster>& pages, bool fine);
+// The pages of an APF file whose pages are plain T.4 streams (as received), each
+// decoded for the number of rows given.
+std::vector<Raster> DecodeReceivedApf(const std::filesystem::path& apf, const std::vector<size_t>& rows);
 
 // What the far side keeps of a page sent with a header line: eight white rows, the
 // header drawn with the small fax font after a margin of 50 pixels (rows doubled at

@@ -53,6 +53,11 @@ RunResult SendCall::Run(double seconds, const std::function<void(SendCall&)>& ti
       DispatchPendingMessages();
     }
   }
+  // The events wrote into this run's result: later messages must not reach it.
+  fax.OnFaxError = nullptr;
+  fax.OnFaxLog = nullptr;
+  fax.OnFaxStatus = nullptr;
+  fax.OnFaxFinish = nullptr;
   const int handle = port.PortHandle();
   void* slot = nullptr;
   GetUserSlot(handle, 2, slot);
