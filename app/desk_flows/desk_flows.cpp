@@ -2,6 +2,7 @@
 
 #include "app/main_window/main_screen.h"
 #include "app/modem_tools/reset_modem.h"
+#include "app/receive_mode/receive_mode.h"
 #include "app/send_flow/send_command.h"
 #include "app/settings/work_folders.h"
 #include "serial/comport/com_port.h"
@@ -11,7 +12,7 @@ namespace {
 
 class Flows : public TDeskFlows {
  public:
-  explicit Flows(TMainScreen& desk) {
+  explicit Flows(TMainScreen& desk) : receive_(desk) {
     // The modem-reset dialog's own port, traced to COMM.TRC and COMM.LOG.
     resetPort_.SetAutoOpen(false);
     resetPort_.SetTapiMode(tmOff);
@@ -26,10 +27,13 @@ class Flows : public TDeskFlows {
     desk.AttachCommand(TCommand::cmSend, [&desk] { SendCurrentFax(desk); });
     desk.AttachCommand(TCommand::cmTransmissionReport, [&desk] { OpenLastReport(desk); });
     desk.AttachCommand(TCommand::cmModemReset, [this, &desk] { TResetModemForm::Run(&desk, resetPort_); });
+    desk.AttachCommand(TCommand::cmReceive, [this] { receive_.Toggle(); });
   }
+  TReceiveMode& Receive() override { return receive_; }
 
  private:
   TComPort resetPort_;
+  TReceiveMode receive_;
 };
 
 }  // namespace

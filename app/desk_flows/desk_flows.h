@@ -8,10 +8,12 @@
 namespace ql {
 
 class TMainScreen;
+class TReceiveMode;
 
 class TDeskFlows {
  public:
   virtual ~TDeskFlows() = default;
+  virtual TReceiveMode& Receive() = 0;
 };
 
 // Attaches every flow to the window; the returned object holds their state (the

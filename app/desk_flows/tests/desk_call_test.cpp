@@ -4,19 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <set>
+#include <thread>
 
 #include "app/desk_flows/desk_flows.h"
 #include "app/fax_store/fax_store.h"
+#include "app/lists/table_list_model.h"
 #include "app/main_window/main_screen.h"
 #include "app/modem_tools/check_fax_class.h"
 #include "app/modem_tools/find_modem.h"
+#include "app/receive_mode/receive_mode.h"
 #include "app/send_flow/fax_status.h"
 #include "app/send_flow/header_line.h"
 #include "app/send_flow/send_file.h"
@@ -270,6 +275,79 @@ TEST_F(DeskCall, FindModemAndCheckFaxClassOnTheLinesModems) {
   EXPECT_EQ(check.findChild<QLabel*>("class20")->text(), "Class 2.0 : Supported");
   EXPECT_TRUE(check.findChild<QLabel*>("class20")->font().bold());
   EXPECT_FALSE(port.Open());
+}
+
+// Runs the event loop until `done` holds or `seconds` pass.
+bool RunUntil(const std::function<bool()>& done, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(5ms);
+  }
+  return true;
+}
+
+TEST_F(DeskCall, ReceiveModeListsFaxesAndAFailedCallLeavesNoFile) {
+  StartLine({"ttyFAX0=100"});
+  TMainScreen desk;
+  const auto flows = AttachDeskFlows(desk);
+  desk.show();
+  desk.FirstActivation();
+  TReceiveMode& receive = flows->Receive();
+  const fs::path apf = testing::WriteLetter(dir.path(), "incoming", {2, 10, true, false});
+  const std::vector<testing::Raster> pages = testing::DecodeApf(apf);
+  const fs::path tiff = dir.path() / "incoming.tif";
+  testing::WriteTiffPages(tiff, pages, true);
+
+  ASSERT_TRUE(desk.RunAttached(TCommand::cmReceive));
+  ASSERT_TRUE(desk.ReceiveMode());
+  EXPECT_EQ(desk.Button(TCommand::cmReceive)->text(), "STOP");
+  EXPECT_EQ(desk.Action(TCommand::cmReceive)->text(), "Stop Receiving Faxes");
+  EXPECT_FALSE(desk.Action(TCommand::cmSend)->isEnabled());
+  auto waiting = [&] { return receive.Fax().FaxProgress() == 20; };
+  ASSERT_TRUE(RunUntil(waiting, 30));
+
+  auto rows = [&] { return desk.RecModel()->rowCount(); };
+  ASSERT_EQ(line->Control("send 100 " + tiff.string() + " FAR SENDER").rfind("OK", 0), 0u);
+  ASSERT_TRUE(RunUntil([&] { return rows() == 1; }, 180)) << line->CallLog();
+  ReceivedFax row;
+  desk.RecTable().Go(desk.RecModel()->RecNoAt(0));
+  ReadReceived(desk.RecTable(), row);
+  EXPECT_EQ(row.from, "FAR SENDER");
+  EXPECT_EQ(row.pages, 2);
+  ASSERT_EQ(row.timeRec.size(), 5u);
+  EXPECT_EQ(row.timeRec[2], ':');
+  EXPECT_EQ(row.faxFile, "FAX0001.APF");
+  const auto kept = testing::DecodeReceivedApf((ReceiveFolder() / "FAX0001.APF").string(), {pages[0].size(), pages[1].size()});
+  ASSERT_EQ(kept.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(testing::Difference(kept[i], pages[i]), "") << "page " << i + 1;
+
+  // A call that dies in its first page is reported and leaves no file; the next is kept.
+  testing::ModalAnswerer answers;
+  QString failure;
+  answers.ThenOn("Information", [&](QWidget* w) {
+    failure = qobject_cast<QMessageBox*>(w)->text();
+    qobject_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
+  });
+  ASSERT_TRUE(RunUntil(waiting, 60));
+  ASSERT_EQ(line->Control("fault 100 carrier").rfind("OK", 0), 0u);
+  ASSERT_EQ(line->Control("send 100 " + tiff.string() + " FIRST").rfind("OK", 0), 0u);
+  ASSERT_TRUE(RunUntil([&] { return !failure.isEmpty(); }, 180)) << line->CallLog();
+  EXPECT_TRUE(failure.startsWith("Failed to receive incoming fax:\n\n")) << failure.toStdString();
+  EXPECT_FALSE(fs::exists(ReceiveFolder() / "FAX0002.APF"));
+  EXPECT_EQ(rows(), 1);
+  ASSERT_TRUE(RunUntil(waiting, 60));
+  ASSERT_EQ(line->Control("send 100 " + tiff.string() + " FAR SENDER").rfind("OK", 0), 0u);
+  ASSERT_TRUE(RunUntil([&] { return rows() == 2; }, 180)) << line->CallLog();
+  EXPECT_TRUE(fs::exists(ReceiveFolder() / "FAX0002.APF"));
+
+  ASSERT_TRUE(desk.RunAttached(TCommand::cmReceive));
+  EXPECT_FALSE(desk.ReceiveMode());
+  EXPECT_EQ(desk.Button(TCommand::cmReceive)->text(), "Receive");
+  EXPECT_EQ(desk.Action(TCommand::cmReceive)->text(), "Receive Faxes");
+  EXPECT_FALSE(receive.Port().Open());
+  EXPECT_TRUE(fs::exists(home / "QLRECV.TRC"));
 }
 
 }  // namespace
