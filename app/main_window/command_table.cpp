@@ -116,7 +116,6 @@ const std::vector<TCommandEntry>& MainCommands() {
        .hint = "Send this fax [CTRL+S]",
        .enabled = CanSend},
       {.command = C::cmTransmissionReport,
-       .menu = M::mnFax,
        .menuText = "Transmission Re&port",
        .hint = "Open the last transmission report of this fax",
        .inContextMenu = true,

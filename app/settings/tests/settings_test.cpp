@@ -64,7 +64,7 @@ TEST(Settings, SaveWritesEveryKeyInOrderAndRoundTrips) {
             "[Modem]\nInitString=M0\nComPort=2\nFaxClass=3\nMaximumBPS=14400\n\n"
             "[Resetting]\nString=ATZ\nAfterString=AT&F\n\n"
             "[Receive]\nWav=/usr/share/sounds/fax.wav\nAnswerOnRing=2\n\n"
-            "[Hints]\nOn=0\n\n"
+            "[Hints]\nOn=0\n\n" "[Sending]\nTransmissionReport=0\n\n"
             "[Ports]\nCOM1=/tmp/ttyFAX0\nCOM2=/dev/ttyUSB0\nCOM3=/dev/ttyS0\nCOM4=/dev/ttyS1\n"
             "COM5=/dev/ttyACM1\nCOM6=/dev/ttyUSB1\n");
 
