@@ -149,15 +149,7 @@ constexpr Transition kTransitions[] = {
 
 void Transit(ReceiveSession& s, S from, O outcome) {
   if (outcome == O::kStay || outcome == O::kLeave || outcome == O::kToState) return;
-  if (const Transition* t = FindTransition(kTransitions, from, outcome, kAny)) {
-    if (t->to != from)
-      NoteStateChange(s, static_cast<int>(from), Info(from).name, static_cast<int>(t->to), Info(t->to).name);
-    s.state = static_cast<uint8_t>(t->to);
-    return;
-  }
-  // A state reported something its transitions do not know: a fault of the machine.
-  ReportError(s, ecSequenceError);
-  s.state = static_cast<uint8_t>(S::kError);
+  TakeTransition(s, s.state, kStates, kTransitions, from, outcome, kAny, S::kError);
 }
 
 // ---- the handling every line state shares ----

@@ -62,10 +62,7 @@ ROutcome Start(ReceiveSession& s, const RStateInput&) {
   m.ModulationCode.clear();
   m.lastFcf = 0;
   m.lastFrameFinal = false;
-  if (s.ConstantStatus) {
-    SetProgress(s, fpWaiting, false);
-    Announce(s);
-  }
+  if (s.ConstantStatus) Announce(s);
   if (c.options & foSoftwareFlow) ClearSoftwareFlow(c.portHandle);
   SetModemLines(c.portHandle, true, true);
   if (IsClass1(s)) return Command(s, "AT+FCLASS=1", ROutcome::kClass1Chosen);

@@ -1,6 +1,8 @@
 #include "fax_engine/session/machine_steps.h"
 
+#include "fax_engine/session/notifications.h"
 #include "fax_engine/session/session_records.h"
+#include "serial/errors/error_codes.h"
 #include "serial/dispatcher/dispatcher.h"
 
 namespace ql {
@@ -8,6 +10,8 @@ namespace ql {
 void NoteStateChange(FaxSession& s, int from, const char* fromName, int to, const char* toName) {
   s.log.Note("state " + std::to_string(from) + " " + fromName + " -> " + std::to_string(to) + " " + toName);
 }
+
+void ReportSequenceError(FaxSession& s) { ReportError(s, ecSequenceError); }
 
 ResponseCollector::Item CollectResponse(FaxSession& s) {
   const int port = s.common.portHandle;

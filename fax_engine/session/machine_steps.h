@@ -54,6 +54,24 @@ const T* FindTransition(const T (&table)[N], State from, Outcome outcome, State 
 
 // "state 8 waiting for a call -> 9 answer" in the session log.
 void NoteStateChange(FaxSession& s, int from, const char* fromName, int to, const char* toName);
+// An outcome the transitions do not know is a fault of the machine: -6009 reported.
+void ReportSequenceError(FaxSession& s);
+
+// Moves the machine (its state byte) to the state the transitions name for `outcome`
+// from `from`, and logs the change; an outcome they do not know leads to `error`.
+template <typename Info, size_t NI, typename T, size_t NT, typename State, typename Outcome>
+void TakeTransition(FaxSession& s, uint8_t& state, const Info (&states)[NI], const T (&transitions)[NT], State from,
+                    Outcome outcome, State any, State error) {
+  if (const T* t = FindTransition(transitions, from, outcome, any)) {
+    if (t->to != from)
+      NoteStateChange(s, static_cast<int>(from), InfoOf(states, from).name, static_cast<int>(t->to),
+                      InfoOf(states, t->to).name);
+    state = static_cast<uint8_t>(t->to);
+    return;
+  }
+  ReportSequenceError(s);
+  state = static_cast<uint8_t>(error);
+}
 
 // Reads modem input into the session's response until a line or a frame is complete.
 ResponseCollector::Item CollectResponse(FaxSession& s);
