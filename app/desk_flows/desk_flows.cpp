@@ -1,6 +1,7 @@
 #include "app/desk_flows/desk_flows.h"
 
 #include "app/main_window/main_screen.h"
+#include "app/modem_tools/modem_port.h"
 #include "app/modem_tools/reset_modem.h"
 #include "app/receive_mode/receive_mode.h"
 #include "app/send_flow/send_command.h"
@@ -14,16 +15,7 @@ class Flows : public TDeskFlows {
  public:
   explicit Flows(TMainScreen& desk) : receive_(desk) {
     // The modem-reset dialog's own port, traced to COMM.TRC and COMM.LOG.
-    resetPort_.SetAutoOpen(false);
-    resetPort_.SetTapiMode(tmOff);
-    resetPort_.SetInSize(8192);
-    resetPort_.SetOutSize(8192);
-    resetPort_.SetHWFlowOptions({hwfUseRTS, hwfRequireCTS});
-    resetPort_.SetBufferFull(7372);
-    resetPort_.SetBufferResume(819);
-    resetPort_.SetTraceSize(32000);
-    resetPort_.SetTraceName((AppFolderPath() / "COMM.TRC").string());
-    resetPort_.SetLogName((AppFolderPath() / "COMM.LOG").string());
+    ConfigureModemPort(resetPort_, "COMM.TRC", "COMM.LOG", 32000);
     desk.AttachCommand(TCommand::cmSend, [&desk] { SendCurrentFax(desk); });
     desk.AttachCommand(TCommand::cmTransmissionReport, [&desk] { OpenLastReport(desk); });
     desk.AttachCommand(TCommand::cmModemReset, [this, &desk] { TResetModemForm::Run(&desk, resetPort_); });

@@ -1,6 +1,7 @@
 #include "app/modem_tools/modem_port.h"
 
 #include "app/modem_tools/serial_devices.h"
+#include "app/settings/work_folders.h"
 #include "platform/text.h"
 #include "serial/comport/com_port.h"
 #include "serial/comport/port_device_resolver.h"
@@ -19,6 +20,19 @@ std::string Upper(std::string s) {
 }
 
 }  // namespace
+
+void ConfigureModemPort(TComPort& port, const std::string& traceFile, const std::string& logFile, int traceSize) {
+  port.SetAutoOpen(false);
+  port.SetTapiMode(tmOff);
+  port.SetInSize(8192);
+  port.SetOutSize(8192);
+  port.SetHWFlowOptions({hwfUseRTS, hwfRequireCTS});
+  port.SetBufferFull(7372);
+  port.SetBufferResume(819);
+  port.SetTraceSize(traceSize);
+  port.SetTraceName((AppFolderPath() / traceFile).string());
+  port.SetLogName((AppFolderPath() / logFile).string());
+}
 
 std::string OpenFailureText(int comNumber, int code, const std::string& device) {
   const std::string n = std::to_string(comNumber);

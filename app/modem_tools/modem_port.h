@@ -12,6 +12,11 @@ class TComPort;
 inline constexpr int kProbeWaitTicks = 18;  // about 1 s: Find Modem's "AT"
 inline constexpr int kResetWaitTicks = 36;  // about 2 s: a reset string's "OK"
 
+// The port setup every window of the program gives its modem port: buffers of 8192
+// bytes, RTS/CTS flow control (marks 7372 and 819), no opening by itself, and its own
+// trace and log files in the data folder (a trace of traceSize entries).
+void ConfigureModemPort(TComPort& port, const std::string& traceFile, const std::string& logFile, int traceSize = 10000);
+
 // Opens the port. False with the text for the user when it cannot be opened.
 bool OpenModemPort(TComPort& port, std::string& error);
 // The text for a port that did not open with a serial-layer code. `device` is the path

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/modem_tools/modem_port.h"
 #include "app/modem_tools/modem_tools.h"
 #include "app/modem_tools/reset_modem.h"
 #include "app/settings/settings.h"
@@ -288,16 +289,7 @@ void TPreferences::ShowModemTool(int tool) {
   if (!toolPort_) {
     // The window's own port: traced and logged to QLPORT.TRC and QLPORT.LOG.
     toolPort_ = std::make_unique<TComPort>();
-    toolPort_->SetAutoOpen(false);
-    toolPort_->SetTapiMode(tmOff);
-    toolPort_->SetInSize(8192);
-    toolPort_->SetOutSize(8192);
-    toolPort_->SetHWFlowOptions({hwfUseRTS, hwfRequireCTS});
-    toolPort_->SetBufferFull(7372);
-    toolPort_->SetBufferResume(819);
-    toolPort_->SetTraceName((AppFolderPath() / "QLPORT.TRC").string());
-    toolPort_->SetLogName((AppFolderPath() / "QLPORT.LOG").string());
-    toolPort_->SetTraceSize(32000);
+    ConfigureModemPort(*toolPort_, "QLPORT.TRC", "QLPORT.LOG", 32000);
     toolPort_->SetTracing(tlOn);
     toolPort_->SetLogging(tlOn);
     toolFax_ = std::make_unique<TSendFax>();

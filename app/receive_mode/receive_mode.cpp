@@ -44,15 +44,7 @@ std::string TReceiveMode::StatusBarText(const std::string& statusText, const std
 }
 
 TReceiveMode::TReceiveMode(TMainScreen& desk) : desk_(desk) {
-  port_.SetAutoOpen(false);
-  port_.SetTapiMode(tmOff);
-  port_.SetInSize(8192);
-  port_.SetOutSize(8192);
-  port_.SetHWFlowOptions({hwfUseRTS, hwfRequireCTS});
-  port_.SetBufferFull(7372);
-  port_.SetBufferResume(819);
-  port_.SetTraceName((AppFolderPath() / "QLRECV.TRC").string());
-  port_.SetLogName((AppFolderPath() / "QLRECV.LOG").string());
+  ConfigureModemPort(port_, "QLRECV.TRC", "QLRECV.LOG");
   fax_.SetComPort(&port_);
   fax_.SetDestinationDir(ReceiveFolder().string());
   fax_.SetFaxFileExt("APF");

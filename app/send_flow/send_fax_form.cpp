@@ -48,21 +48,6 @@ QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items,
   return list;
 }
 
-// The port configuration of the dialog: big buffers, RTS/CTS flow, a large trace.
-void ConfigurePort(TComPort& port) {
-  port.SetComNumber(1);
-  port.SetAutoOpen(false);
-  port.SetTapiMode(tmOff);
-  port.SetInSize(8192);
-  port.SetOutSize(8192);
-  port.SetHWFlowOptions({hwfUseRTS, hwfRequireCTS});
-  port.SetBufferFull(7372);
-  port.SetBufferResume(819);
-  port.SetTraceSize(32000);
-  port.SetTraceName((AppFolderPath() / "QLPORT.TRC").string());
-  port.SetLogName((AppFolderPath() / "QLPORT.LOG").string());
-}
-
 bool ParseField(const QLineEdit* edit, int& value) { return ParseIntegerField(edit->text(), value); }
 
 }  // namespace
@@ -73,7 +58,8 @@ TSendFaxForm::TSendFaxForm(QWidget* parent, const std::string& sendFile, const s
     : QDialog(parent), sendFile_(sendFile), phone_(phone) {
   setObjectName(QStringLiteral("TSendFaxForm"));
   setWindowTitle(QStringLiteral("Send Fax"));
-  ConfigurePort(port_);
+  port_.SetComNumber(1);
+  ConfigureModemPort(port_, "QLPORT.TRC", "QLPORT.LOG", 32000);
   fax_.SetComPort(&port_);
   status_ = std::make_unique<TFaxStatus>(this);
   fax_.SetStatusDisplay(status_.get());
