@@ -6,12 +6,19 @@
 // each against the line-rate minimum: the page bits at 14400 bit/s plus the nominal T.30
 // phases. The line time is what the answering remote counts from answer to the end of
 // its session. The CPU of the engine's call and of efax's is given too.
+//
+//   fax_engine_bench [RUNS [KEEP_DIR]]
+// RUNS (default 1) repeats the three calls and reports each run and the mean; with
+// KEEP_DIR the virtual line's call traces, the engine's session log and efax's verbose
+// log of every run are kept there, to see where a call spends its time.
 
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -103,9 +110,95 @@ void Report(const char* who, double lineSeconds, double minimum) {
   std::printf("  %-34s line time %6.2f s = %.3f x the minimum\n", who, lineSeconds, lineSeconds / minimum);
 }
 
+struct Figures {
+  double engine = 0, efax = 0, remote = 0, engineCpu = 0, engineWall = 0, efaxCpu = 0;
+};
+
+// The three calls of one run; with `keep` set their traces and logs stay there.
+Figures RunOnce(const std::filesystem::path& dir, const std::filesystem::path& apf, const std::vector<Raster>& pages,
+                const std::filesystem::path& keep) {
+  Figures f;
+  auto traced = [&](const char* who) {
+    if (keep.empty()) return std::vector<std::string>{};
+    std::filesystem::create_directories(keep / who);
+    return std::vector<std::string>{"--trace-dir", (keep / who).string()};
+  };
+
+  // 1. The engine.
+  {
+    FaxLine line(dir / "engine", {"ttyFAX0=100"}, {"200:BENCH REMOTE"}, traced("engine"));
+    SendCall call(line.Link("ttyFAX0"), dir / "FAXLOG.HIS");
+    call.fax.SetFaxClass(ql::fcClass1);
+    call.fax.SetDesiredBPS(14400);
+    call.fax.SetStationID("QUILLET BENCH");
+    call.fax.SetHeaderLine(kHeader);
+    call.fax.SetPhoneNumber("200");
+    call.fax.SetFaxFile(apf.string());
+    if (!keep.empty()) call.fax.SetSessionLogName((keep / "engine" / "session.log").string());
+    const double cpu0 = CpuSeconds(RUSAGE_SELF);
+    const auto wall0 = std::chrono::steady_clock::now();
+    const RunResult r = call.Run(300);
+    f.engineWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    f.engineCpu = CpuSeconds(RUSAGE_SELF) - cpu0;
+    std::printf("  the engine: finish code %d\n", r.finishCode);
+    f.engine = LastLineSeconds(line);
+    if (!keep.empty()) std::filesystem::copy_file(dir / "engine" / "calls.log", keep / "engine" / "calls.log",
+                                                  std::filesystem::copy_options::overwrite_existing);
+  }
+
+  // 2. efax through the same kind of virtual modem.
+  {
+    FaxLine line(dir / "efax", {"ttyFAX0=100"}, {"200:BENCH REMOTE"}, traced("efax"));
+    std::vector<std::string> args = {"/usr/bin/efax", "-d", line.Link("ttyFAX0").string(), "-o1", "-l", "EFAX BENCH"};
+    if (!keep.empty()) args.insert(args.end(), {"-v", "ewinchm"});
+    args.insert(args.end(), {"-t", "200"});
+    for (size_t p = 0; p < pages.size(); ++p) {
+      const auto file = dir / ("page" + std::to_string(p + 1) + ".tif");
+      WriteTiff(file, {pages[p]});
+      args.push_back(file.string());
+    }
+    const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
+    const pid_t pid = Spawn(args, keep.empty() ? dir / "efax.log" : keep / "efax" / "efax.log");
+    const int status = WaitForExit(pid, 300);
+    f.efaxCpu = CpuSeconds(RUSAGE_CHILDREN) - cpu0;  // efax and the control commands
+    std::printf("  efax: exit status %d\n", status);
+    f.efax = LastLineSeconds(line);
+    if (!keep.empty()) std::filesystem::copy_file(dir / "efax" / "calls.log", keep / "efax" / "calls.log",
+                                                  std::filesystem::copy_options::overwrite_existing);
+  }
+
+  // 3. A spandsp remote calling the remote.
+  {
+    FaxLine line(dir / "remote", {}, {"200:BENCH REMOTE"});
+    const auto file = dir / "pages.tif";
+    WriteTiff(file, pages);
+    line.Control("send 200 " + file.string() + " SPANDSP BENCH");
+    for (int i = 0; i < 3000 && line.Records("200").empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::printf("  spandsp remote:\n");
+    f.remote = LastLineSeconds(line);
+  }
+  std::filesystem::remove_all(dir / "engine");
+  std::filesystem::remove_all(dir / "efax");
+  std::filesystem::remove_all(dir / "remote");
+  return f;
+}
+
+void ReportFigures(const char* title, const Figures& f, double minimum) {
+  std::printf("%s (line time counted by the answering remote):\n", title);
+  Report("the engine (Class 1, qlvmodem modem)", f.engine, minimum);
+  Report("efax (Class 1, qlvmodem modem)", f.efax, minimum);
+  Report("spandsp remote calling the remote", f.remote, minimum);
+  std::printf("  the engine / efax = %.3f (target at most 1); the engine / minimum = %.3f (target at most 1.3)\n",
+              f.engine / f.efax, f.engine / minimum);
+  std::printf("  CPU: the engine %.2f s over a %.1f s call = %.2f %% of one core; efax %.2f s\n", f.engineCpu,
+              f.engineWall, 100.0 * f.engineCpu / f.engineWall, f.efaxCpu);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+  const std::filesystem::path keepRoot = argc > 2 ? std::filesystem::path(argv[2]) : std::filesystem::path();
   const auto dir = std::filesystem::temp_directory_path() / ("fax-engine-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const auto apf = WriteLetter(dir, "letter", {3, 40, false, false});
@@ -121,65 +214,19 @@ int main() {
   std::printf("  page data %.0f bits = %.2f s at 14400; nominal T.30 phases %.2f s; line-rate minimum %.2f s\n", bits,
               bits / 14400, NominalPhases(3), minimum);
 
-  // 1. The engine.
-  double engine = 0, engineCpu = 0, engineWall = 0;
-  {
-    FaxLine line(dir / "engine", {"ttyFAX0=100"}, {"200:BENCH REMOTE"});
-    SendCall call(line.Link("ttyFAX0"), dir / "FAXLOG.HIS");
-    call.fax.SetFaxClass(ql::fcClass1);
-    call.fax.SetDesiredBPS(14400);
-    call.fax.SetStationID("QUILLET BENCH");
-    call.fax.SetHeaderLine(kHeader);
-    call.fax.SetPhoneNumber("200");
-    call.fax.SetFaxFile(apf.string());
-    const double cpu0 = CpuSeconds(RUSAGE_SELF);
-    const auto wall0 = std::chrono::steady_clock::now();
-    const RunResult r = call.Run(300);
-    engineWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
-    engineCpu = CpuSeconds(RUSAGE_SELF) - cpu0;
-    std::printf("  the engine: finish code %d\n", r.finishCode);
-    engine = LastLineSeconds(line);
+  Figures sum;
+  for (int run = 1; run <= runs; ++run) {
+    const auto keep = keepRoot.empty() ? keepRoot : keepRoot / ("run" + std::to_string(run));
+    const Figures f = RunOnce(dir, apf, pages, keep);
+    ReportFigures(("run " + std::to_string(run) + " of " + std::to_string(runs)).c_str(), f, minimum);
+    sum.engine += f.engine / runs;
+    sum.efax += f.efax / runs;
+    sum.remote += f.remote / runs;
+    sum.engineCpu += f.engineCpu / runs;
+    sum.engineWall += f.engineWall / runs;
+    sum.efaxCpu += f.efaxCpu / runs;
   }
-
-  // 2. efax through the same kind of virtual modem.
-  double efax = 0, efaxCpu = 0;
-  {
-    FaxLine line(dir / "efax", {"ttyFAX0=100"}, {"200:BENCH REMOTE"});
-    std::vector<std::string> args = {"/usr/bin/efax", "-d", line.Link("ttyFAX0").string(), "-o1", "-l", "EFAX BENCH",
-                                     "-t", "200"};
-    for (size_t p = 0; p < pages.size(); ++p) {
-      const auto file = dir / ("page" + std::to_string(p + 1) + ".tif");
-      WriteTiff(file, {pages[p]});
-      args.push_back(file.string());
-    }
-    const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
-    const pid_t pid = Spawn(args, dir / "efax.log");
-    const int status = WaitForExit(pid, 300);
-    efaxCpu = CpuSeconds(RUSAGE_CHILDREN) - cpu0;  // efax and the control commands
-    std::printf("  efax: exit status %d\n", status);
-    efax = LastLineSeconds(line);
-  }
-
-  // 3. A spandsp remote calling the remote.
-  double remote = 0;
-  {
-    FaxLine line(dir / "remote", {}, {"200:BENCH REMOTE"});
-    const auto file = dir / "pages.tif";
-    WriteTiff(file, pages);
-    line.Control("send 200 " + file.string() + " SPANDSP BENCH");
-    for (int i = 0; i < 3000 && line.Records("200").empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::printf("  spandsp remote:\n");
-    remote = LastLineSeconds(line);
-  }
-
-  std::printf("results (line time counted by the answering remote):\n");
-  Report("the engine (Class 1, qlvmodem modem)", engine, minimum);
-  Report("efax (Class 1, qlvmodem modem)", efax, minimum);
-  Report("spandsp remote calling the remote", remote, minimum);
-  std::printf("  the engine / efax = %.3f (target at most 1); the engine / minimum = %.3f (target at most 1.3)\n",
-              engine / efax, engine / minimum);
-  std::printf("  CPU: the engine %.2f s over a %.1f s call = %.2f %% of one core; efax %.2f s\n", engineCpu, engineWall,
-              100.0 * engineCpu / engineWall, efaxCpu);
+  if (runs > 1) ReportFigures("mean of the runs", sum, minimum);
   std::filesystem::remove_all(dir);
   return 0;
 }

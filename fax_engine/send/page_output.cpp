@@ -44,11 +44,6 @@ int BytesWaiting(SendSession& s) {
   return std::max(0, OutUsed(s.common.portHandle)) + static_cast<int>(s.pendingOutput.size());
 }
 
-void TopUpOutput(SendSession& s) {
-  const int waiting = BytesWaiting(s);
-  if (waiting <= s.BufferMinimum) QueueOutput(s, std::string(static_cast<size_t>(s.BufferMinimum - waiting + 1), '\0'));
-}
-
 std::string WhiteScanLine(SendSession& s) {
   PreparePageWidth(s);
   uint8_t raster[kConverterBufferSize] = {};
@@ -56,7 +51,7 @@ std::string WhiteScanLine(SendSession& s) {
   return std::string(reinterpret_cast<const char*>(s.converter.CodedLine()), length);
 }
 
-void QueueTextLine(SendSession& s, const FaxFont& font, const std::string& text) {
+std::string TextLineRows(SendSession& s, const FaxFont& font, const std::string& text) {
   PreparePageWidth(s);
   const size_t rasterBytes = s.converter.PageWidth / 8;
   std::string rows;
@@ -67,21 +62,23 @@ void QueueTextLine(SendSession& s, const FaxFont& font, const std::string& text)
     class1::AppendScanLine(rows, std::string_view(reinterpret_cast<const char*>(s.converter.CodedLine()), length),
                            s.modem.MinBytesPerLine);
   }
-  QueueOutput(s, rows);
+  return rows;
+}
+
+void QueueTextLine(SendSession& s, const FaxFont& font, const std::string& text) {
+  QueueOutput(s, TextLineRows(s, font, text));
 }
 
 int QueuePageHeader(SendSession& s) {
   if (const int rc = s.smallFont.Load(kSmallFontGlyphBytes, s.modem.pageResolution == '1'); rc < 0) return rc;
-  std::string lead;
-  class1::AppendWhiteLines(lead, kLeadInWhiteLines, WhiteScanLine(s), s.modem.MinBytesPerLine);
-  QueueOutput(s, lead);
+  std::string start;
+  class1::AppendWhiteLines(start, kLeadInWhiteLines, WhiteScanLine(s), s.modem.MinBytesPerLine);
   if (!s.HeaderLine.empty()) {
     const std::string header = ExpandHeader(s, s.HeaderLine);
     s.log.Note("header line: " + header);
-    TopUpOutput(s);
-    QueueTextLine(s, s.smallFont, header);
+    start += TextLineRows(s, s.smallFont, header);
   }
-  TopUpOutput(s);
+  QueueOutput(s, start);
   return 0;
 }
 

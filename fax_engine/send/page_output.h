@@ -22,15 +22,16 @@ void QueueOutput(SendSession& s, std::string_view bytes);
 bool FlushPendingOutput(SendSession& s);
 // Bytes not yet sent: in the output buffer and waiting in the session.
 int BytesWaiting(SendSession& s);
-// When at most BufferMinimum bytes wait, zero bytes (fill) bring them above it, so the
-// modem does not run dry while rows are drawn.
-void TopUpOutput(SendSession& s);
 
 // The coded all-white scan line of the page's width.
 std::string WhiteScanLine(SendSession& s);
-// Draws one line of text in a font, row by row, and queues the rows as scan lines.
+// Draws one line of text in a font, row by row, as coded scan lines (DLE-stuffed).
+std::string TextLineRows(SendSession& s, const FaxFont& font, const std::string& text);
+// Draws one line of text and queues its rows.
 void QueueTextLine(SendSession& s, const FaxFont& font, const std::string& text);
-// The eight white lines and the header line (expanded) that start every page.
+// The eight white lines and the header line (expanded) that start every page. They are
+// drawn whole before any of them is queued, so the modem never waits for a row being
+// drawn and needs no fill bytes to bridge it: every byte the page starts with is a row.
 int QueuePageHeader(SendSession& s);
 
 }  // namespace ql

@@ -5,6 +5,7 @@
 #include "fax_engine/class1/dis_dcs.h"
 #include "fax_engine/class1/fcf.h"
 #include "fax_engine/class1/frames.h"
+#include "fax_engine/class1/t30_timing.h"
 #include "fax_engine/class1/training.h"
 #include "fax_engine/send/fax_pages.h"
 #include "fax_engine/send/send_states.h"
@@ -19,21 +20,29 @@ namespace ql {
 
 namespace {
 
-constexpr int kTurnaroundMs = 200;      // before answering the far machine's last frame
-constexpr int kPostPagePauseMs = 500;   // after the page carrier, before MPS/EOP
 constexpr int kPostPageTries = 3;
 constexpr int32_t kPostPageWait = 54;   // ticks
 constexpr int32_t kHangUpWait = 26;     // ticks
 
+// A command that listens, or asks for the next frame of a group: the usual pause
+// before a command is enough.
 Outcome Command(SendSession& s, const std::string& text, Outcome next) {
   if (const int rc = SendCommand(s, text); rc < 0) return Fail(s, rc);
+  return next;
+}
+
+// A command that starts our carrier (+FTH, +FTM) once a signal has ended: exactly the
+// silence T.30 asks for, and no more.
+Outcome CarrierCommand(SendSession& s, const std::string& text, Outcome next) {
+  BusyDelay(class1::kSilenceBeforeCarrierMs);
+  if (const int rc = SendCommandNow(s, text); rc < 0) return Fail(s, rc);
   return next;
 }
 
 // Page data after a good training check: V.17 uses its short training here (the long
 // one is for the training check itself), as the receiver then expects.
 Outcome PageCommand(SendSession& s, Outcome next) {
-  return Command(s, "AT+FTM=" + class1::ModulationCodeFor(s.modem.SpeedIndex, s.modem.v17, true), next);
+  return CarrierCommand(s, "AT+FTM=" + class1::ModulationCodeFor(s.modem.SpeedIndex, s.modem.v17, true), next);
 }
 
 // After a frame's OK: the next frame of the group is asked for with +FRH=3.
@@ -48,9 +57,8 @@ Outcome Class1DialResult(SendSession& s, const StateInput& in) {
   }
   if (in.Has("OK")) {
     if (!s.modem.lastFrameFinal) return NextFrameOfGroup(s);
-    BusyDelay(kTurnaroundMs);
     s.modem.lastFrameFinal = false;
-    return Command(s, "AT+FTH=3", Outcome::kParametersReceived);
+    return CarrierCommand(s, "AT+FTH=3", Outcome::kParametersReceived);
   }
   if (in.Has("BUSY") || in.Has("ANSWER")) return BusyHandling(s);
   if (in.Has("VOICE")) return Fail(s, ecFaxVoiceCall);
@@ -75,7 +83,7 @@ Outcome SendDcs(SendSession& s, const StateInput& in) {
 
 Outcome DcsSent(SendSession& s, const StateInput& in) {
   if (!in.Has("OK")) return Outcome::kStay;
-  return Command(s, "AT+FTM=" + s.modem.ModulationCode, Outcome::kTrainingStarted);
+  return CarrierCommand(s, "AT+FTM=" + s.modem.ModulationCode, Outcome::kTrainingStarted);
 }
 
 Outcome SendTraining(SendSession& s, const StateInput& in) {
@@ -89,7 +97,6 @@ Outcome SendTraining(SendSession& s, const StateInput& in) {
 Outcome TrainingSent(SendSession& s, const StateInput& in) {
   if (!in.Has("OK")) return Outcome::kStay;
   if (s.common.options & foSoftwareFlow) ClearSoftwareFlow(s.common.portHandle);
-  BusyDelay(kTurnaroundMs);
   s.modem.gotCfr = false;
   return Command(s, "AT+FRH=3", Outcome::kAwaitingResponse);
 }
@@ -97,8 +104,7 @@ Outcome TrainingSent(SendSession& s, const StateInput& in) {
 Outcome TrainingResponse(SendSession& s, const StateInput& in) {
   if (!in.Has("OK")) return Outcome::kStay;
   if (!s.modem.lastFrameFinal) return NextFrameOfGroup(s);
-  BusyDelay(kTurnaroundMs);
-  if (!s.modem.gotCfr) return Command(s, "AT+FTH=3", Outcome::kTrainAgain);
+  if (!s.modem.gotCfr) return CarrierCommand(s, "AT+FTH=3", Outcome::kTrainAgain);
   s.modem.lastFrameFinal = false;
   return PageCommand(s, Outcome::kTrained);
 }
@@ -122,8 +128,7 @@ Outcome PageDataSent(SendSession& s, const StateInput& in) {
 
 Outcome PostPageCommand(SendSession& s, const StateInput&) {
   if (++s.modem.retryCount > kPostPageTries) return Fail(s, ecTimeout);
-  BusyDelay(kPostPagePauseMs);
-  return Command(s, "AT+FTH=3", Outcome::kPostPageCommandReady);
+  return CarrierCommand(s, "AT+FTH=3", Outcome::kPostPageCommandReady);
 }
 
 Outcome SendPostPage(SendSession& s, const StateInput& in) {
@@ -135,7 +140,6 @@ Outcome SendPostPage(SendSession& s, const StateInput& in) {
 
 Outcome PostPageSent(SendSession& s, const StateInput& in) {
   if (!in.Has("OK")) return Outcome::kStay;
-  BusyDelay(kTurnaroundMs);
   if (const int rc = SendCommand(s, "AT+FRH=3"); rc < 0) return Fail(s, rc);
   ArmTimeout(s, kPostPageWait);
   return Outcome::kAwaitPostPageResponse;
@@ -151,10 +155,10 @@ Outcome PostPageResponse(SendSession& s, const StateInput& in) {
   const bool more = MorePagesFollow(s);
   if (fcf::Is(answer, fcf::kMcf) || fcf::Is(answer, fcf::kRtp)) {
     SetProgress(s, fpPageOK);
-    if (!more) return Command(s, "AT+FTH=3", Outcome::kLastPageAccepted);
+    if (!more) return CarrierCommand(s, "AT+FTH=3", Outcome::kLastPageAccepted);
     if (const int rc = AdvanceToNextPage(s); rc < 0) return Fail(s, rc);
     // RTP: the far machine wants new training before the next page.
-    if (fcf::Is(answer, fcf::kRtp)) return Command(s, "AT+FTH=3", Outcome::kNextPageRetrain);
+    if (fcf::Is(answer, fcf::kRtp)) return CarrierCommand(s, "AT+FTH=3", Outcome::kNextPageRetrain);
     return PageCommand(s, Outcome::kNextPageClass1);
   }
   return Outcome::kStay;

@@ -79,11 +79,12 @@ int WaitForExit(pid_t pid, double seconds) {
 }
 
 FaxLine::FaxLine(const std::filesystem::path& dir, const std::vector<std::string>& modems,
-                 const std::vector<std::string>& remotes)
+                 const std::vector<std::string>& remotes, const std::vector<std::string>& extra)
     : dir_(dir) {
   std::vector<std::string> args = {kLineProgram, "--dir", dir.string(), "--ring-period", "1"};
   for (const auto& m : modems) args.insert(args.end(), {"--modem", m});
   for (const auto& r : remotes) args.insert(args.end(), {"--remote", r});
+  args.insert(args.end(), extra.begin(), extra.end());
   std::filesystem::create_directories(dir);
   pid_ = Spawn(args, dir / "qlvmodem.out");
   const bool up = WaitUntil(

@@ -22,10 +22,10 @@ int WaitForExit(pid_t pid, double seconds);
 
 class FaxLine {
  public:
-  // Starts qlvmodem in `dir` with the given --modem and --remote arguments, ringing
-  // every second; waits until the modems' links are there.
+  // Starts qlvmodem in `dir` with the given --modem and --remote arguments (and any
+  // further ones), ringing every second; waits until the modems' links are there.
   FaxLine(const std::filesystem::path& dir, const std::vector<std::string>& modems,
-          const std::vector<std::string>& remotes);
+          const std::vector<std::string>& remotes, const std::vector<std::string>& extra = {});
   ~FaxLine();
   FaxLine(const FaxLine&) = delete;
   FaxLine& operator=(const FaxLine&) = delete;
