@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 
 #include "fax_document/apf/apf_append.h"
@@ -263,13 +264,27 @@ TEST_F(ScriptedSend, ANamedFileThatIsNotAFaxFailsAndTheNextIsSent) {
   EXPECT_EQ(CountCommands("ATDT557"), 1);
 }
 
-// A Class 1 modem whose far machine answers every page with RTN.
+// A Class 1 modem whose far machine answers every page with RTN (or MCF). It notes how
+// long after each signal ended (its OK) the program started its own carrier.
 struct Class1Script {
+  using Clock = std::chrono::steady_clock;
+  bool rejectPages = true;
   std::vector<std::string> pending;  // frames the next +FRH=3 gives
   int pagesSent = 0;
   std::vector<std::string> dcs;      // the DCS frames we were sent
+  Clock::time_point signalEnded{};   // the last OK that ended a signal
+  std::vector<double> silencesMs;    // from that OK to the next +FTH or +FTM
 
   Reply Command(const std::string& c) {
+    const bool carrier = c == "AT+FTH=3" || (c.rfind("AT+FTM=", 0) == 0 && c != "AT+FTM=?");
+    if (carrier && signalEnded != Clock::time_point{})
+      silencesMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - signalEnded).count());
+    signalEnded = {};
+    Reply reply = Answer(c);
+    if (c == "AT+FRH=3" || c.rfind("ATD", 0) == 0) signalEnded = Clock::now();
+    return reply;
+  }
+  Reply Answer(const std::string& c) {
     if (c == "AT+FTM=?") return {L("24,48,72,73,74,96,97,98,121,122,145,146") + L("OK")};
     if (c.rfind("ATD", 0) == 0) {
       pending = {FrameFromModem({0xFF, 0x13, 0x80, 0x00, 0xEE, 0xF8, 0x80})};
@@ -291,11 +306,13 @@ struct Class1Script {
         dcs.push_back(data);
         pending = {FrameFromModem({0xFF, 0x13, 0x84})};  // CFR
       }
-      if (fcf == 0x2F || fcf == 0x4F) pending = {FrameFromModem({0xFF, 0x13, 0x4C})};  // RTN
+      if (fcf == 0x2F || fcf == 0x4F) pending = {FrameFromModem({0xFF, 0x13, rejectPages ? 0x4C : 0x8C})};  // RTN, MCF
       const bool final = (static_cast<uint8_t>(data[1]) & 0x10) != 0;
+      if (final) signalEnded = Clock::now();
       return {L(final ? "OK" : "CONNECT"), !final};
     }
     if (data.size() > 4000) ++pagesSent;  // not the training check: the page
+    signalEnded = Clock::now();           // the training check or the page carrier ended
     return {L("OK")};
   }
 };
@@ -326,6 +343,41 @@ TEST_F(ScriptedSend, Class1PageRejectedBeyondTheMaximumEndsWith8079) {
     if (b.size() > 4000 && b.find_first_not_of('\0') != std::string::npos) pages.push_back(b);
   ASSERT_EQ(pages.size(), 3u);
   EXPECT_TRUE(WithoutFill(pages[0]) == WithoutFill(pages[2]));  // the whole page each time
+}
+
+// Between one signal and the next T.30 wants 75 ms of silence (20 ms either way): the
+// sender keeps at least its lower bound, and does not leave the far machine waiting
+// much longer before every frame and page. The page starts with its rows at once: no
+// run of fill bytes ahead of the header line.
+TEST_F(ScriptedSend, Class1KeepsTheSilenceBetweenSignalsAndStartsPagesWithRows) {
+  Class1Script accepting;
+  accepting.rejectPages = false;
+  Class1Script& script = Start<Class1Script>(std::move(accepting));
+  call->fax.SetDesiredBPS(14400);
+  Fax(fcClass1, WriteLetter(dir.path(), "two", {2, 30, false, false}));
+  const RunResult r = call->Run(90);
+  ASSERT_TRUE(r.finished) << Log();
+  EXPECT_EQ(r.finishCode, 0) << Log();
+  std::vector<double> silences;
+  modem->Locked([&] { silences = script.silencesMs; });
+  // After DIS, DCS, CFR, each page and each MCF.
+  ASSERT_GE(silences.size(), 7u) << Log();
+  for (double ms : silences) EXPECT_GE(ms, 55.0);
+  std::sort(silences.begin(), silences.end());
+  EXPECT_LT(silences[silences.size() / 2], 200.0);
+
+  int pages = 0;
+  for (const auto& b : modem->DataBlocks()) {
+    if (b.size() <= 4000) continue;
+    ++pages;
+    size_t run = 0, longest = 0;
+    for (size_t i = 0; i < 2000 && i < b.size(); ++i) {
+      run = b[i] == 0 ? run + 1 : 0;
+      longest = std::max(longest, run);
+    }
+    EXPECT_LT(longest, 16u) << "page " << pages;
+  }
+  EXPECT_EQ(pages, 2);
 }
 
 }  // namespace
