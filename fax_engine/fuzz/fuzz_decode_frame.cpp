@@ -7,6 +7,7 @@
 
 #include "fax_engine/class1/frames.h"
 #include "fax_engine/class1/speed_choice.h"
+#include "fax_engine/receive/receive_session.h"
 #include "fax_engine/session/session_records.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

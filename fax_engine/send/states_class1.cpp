@@ -21,6 +21,7 @@ namespace ql {
 namespace {
 
 constexpr int kPostPageTries = 3;
+constexpr int kCarrierRetries = 2;
 constexpr int32_t kPostPageWait = 54;   // ticks
 constexpr int32_t kHangUpWait = 26;     // ticks
 
@@ -36,7 +37,27 @@ Outcome Command(SendSession& s, const std::string& text, Outcome next) {
 Outcome CarrierCommand(SendSession& s, const std::string& text, Outcome next) {
   BusyDelay(class1::kSilenceBeforeCarrierMs);
   if (const int rc = SendCommandNow(s, text); rc < 0) return Fail(s, rc);
+  s.carrierCommand = text;
+  s.carrierRetries = 0;
   return next;
+}
+
+// Whether the line is the modem's CONNECT to our carrier command. A modem still ending
+// the far machine's signal can take the command for an interruption of its receiver and
+// answer OK instead: the command goes again after a new silence (twice at most), rather
+// than the call waiting for a CONNECT that never comes.
+bool CarrierUp(SendSession& s, const StateInput& in) {
+  if (in.Has("CONNECT")) {
+    s.carrierCommand.clear();
+    return true;
+  }
+  if (in.Has("OK") && !s.carrierCommand.empty() && s.carrierRetries < kCarrierRetries) {
+    ++s.carrierRetries;
+    s.log.Note("the modem answered " + s.carrierCommand + " with OK: sent again");
+    BusyDelay(class1::kSilenceBeforeCarrierMs);
+    SendCommandNow(s, s.carrierCommand);
+  }
+  return false;
 }
 
 // Page data after a good training check: V.17 uses its short training here (the long
@@ -68,14 +89,14 @@ Outcome Class1DialResult(SendSession& s, const StateInput& in) {
 }
 
 Outcome SendTsi(SendSession& s, const StateInput& in) {
-  if (!in.Has("CONNECT")) return Outcome::kStay;
+  if (!CarrierUp(s, in)) return Outcome::kStay;
   class1::SendIdFrame(s, fcf::kTsi);
   ClearResponse(s);
   return Outcome::kTsiSent;
 }
 
 Outcome SendDcs(SendSession& s, const StateInput& in) {
-  if (!in.Has("CONNECT")) return Outcome::kStay;
+  if (!CarrierUp(s, in)) return Outcome::kStay;
   class1::SendDcsFrame(s);
   ClearResponse(s);
   return Outcome::kDcsSent;
@@ -87,7 +108,7 @@ Outcome DcsSent(SendSession& s, const StateInput& in) {
 }
 
 Outcome SendTraining(SendSession& s, const StateInput& in) {
-  if (!in.Has("CONNECT")) return Outcome::kStay;
+  if (!CarrierUp(s, in)) return Outcome::kStay;
   if (s.common.options & foSoftwareFlow) SetSoftwareFlow(s.common.portHandle, 0, 0, 1);
   class1::SendTraining(s);
   ClearResponse(s);
@@ -112,7 +133,7 @@ Outcome TrainingResponse(SendSession& s, const StateInput& in) {
 // A Class 1 modem sends no XON: the page data follows CONNECT at once, rather than after
 // a second of idle carrier spent waiting for one.
 Outcome PageCarrier(SendSession& s, const StateInput& in) {
-  if (!in.Has("CONNECT")) return Outcome::kStay;
+  if (!CarrierUp(s, in)) return Outcome::kStay;
   UseLine(s);
   ArmRoom(s);
   ArmTransmit(s);
@@ -132,7 +153,7 @@ Outcome PostPageCommand(SendSession& s, const StateInput&) {
 }
 
 Outcome SendPostPage(SendSession& s, const StateInput& in) {
-  if (!in.Has("CONNECT")) return Outcome::kStay;
+  if (!CarrierUp(s, in)) return Outcome::kStay;
   class1::SendSimpleFrame(s, MorePagesFollow(s) ? fcf::kMps : fcf::kEop);
   ClearResponse(s);
   return Outcome::kPostPageFrameSent;
@@ -165,7 +186,7 @@ Outcome PostPageResponse(SendSession& s, const StateInput& in) {
 }
 
 Outcome SendDcn(SendSession& s, const StateInput& in) {
-  if (!in.Has("CONNECT")) return Outcome::kStay;
+  if (!CarrierUp(s, in)) return Outcome::kStay;
   class1::SendSimpleFrame(s, fcf::kDcn);
   ClearResponse(s);
   return Outcome::kDcnFrameSent;

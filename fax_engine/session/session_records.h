@@ -201,6 +201,8 @@ struct SendSession : FaxSession {
   FaxFont smallFont;         // header lines
   FaxFont largeFont;         // text covers
   std::string pendingOutput; // page bytes that did not fit into the output buffer yet
+  std::string carrierCommand; // Class 1: the +FTH/+FTM whose CONNECT is awaited
+  int carrierRetries = 0;     // times it went again after the modem answered it OK
 };
 
 // ---- options that do more than store a value ----
