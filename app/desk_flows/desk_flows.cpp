@@ -1,5 +1,6 @@
 #include "app/desk_flows/desk_flows.h"
 
+#include "app/document_drop/document_drop.h"
 #include "app/main_window/main_screen.h"
 #include "app/modem_tools/modem_port.h"
 #include "app/modem_tools/reset_modem.h"
@@ -20,6 +21,7 @@ class Flows : public TDeskFlows {
     desk.AttachCommand(TCommand::cmTransmissionReport, [&desk] { OpenLastReport(desk); });
     desk.AttachCommand(TCommand::cmModemReset, [this, &desk] { TResetModemForm::Run(&desk, resetPort_); });
     desk.AttachCommand(TCommand::cmReceive, [this] { receive_.Toggle(); });
+    AcceptDocumentDrops(desk);
   }
   TReceiveMode& Receive() override { return receive_; }
 
