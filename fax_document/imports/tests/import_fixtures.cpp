@@ -95,6 +95,62 @@ std::vector<PageImage> ReadTiffPages(const std::filesystem::path& tiff) {
   return pages;
 }
 
+bool WriteTiff(const std::filesystem::path& path, const std::vector<TiffPage>& pages) {
+  TIFF* t = TIFFOpen(path.c_str(), "w");
+  if (t == nullptr) return false;
+  bool ok = true;
+  for (size_t p = 0; p < pages.size() && ok; ++p) {
+    const TiffPage& page = pages[p];
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(page.width));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(page.rows.size()));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(page.bits));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(page.samples));
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC,
+                 page.samples == 3 ? PHOTOMETRIC_RGB : page.bits == 1 ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 64u);
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, page.xres);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, page.yres);
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    if (pages.size() > 1) {
+      TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+      TIFFSetField(t, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(p), static_cast<uint16_t>(pages.size()));
+    }
+    for (size_t y = 0; y < page.rows.size() && ok; ++y) {
+      std::vector<uint8_t> row = page.rows[y];
+      ok = TIFFWriteScanline(t, row.data(), static_cast<uint32_t>(y), 0) >= 0;
+    }
+    ok = ok && TIFFWriteDirectory(t);
+  }
+  TIFFClose(t);
+  return ok;
+}
+
+TiffPage SampleFaxPage(int width, int rows, int seed) {
+  TiffPage page;
+  page.width = width;
+  page.rows.assign(static_cast<size_t>(rows), std::vector<uint8_t>(static_cast<size_t>((width + 7) / 8), 0));
+  auto set = [&](int x, int y) {
+    if (x >= 0 && x < width && y >= 0 && y < rows) page.rows[static_cast<size_t>(y)][static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+  };
+  uint32_t state = static_cast<uint32_t>(seed) * 2654435761u + 1;
+  auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+  // Lines of "words": runs of short strokes of random length.
+  for (int line = 40; line + 30 < rows / 2; line += 36)
+    for (int x = 60; x < width - 80;) {
+      const int word = 20 + static_cast<int>(next() % 90);
+      for (int y = line; y < line + 22; ++y)
+        for (int i = 0; i < word; ++i)
+          if ((next() >> 7) % 3 == 0) set(x + i, y);
+      x += word + 18;
+    }
+  for (int y = rows / 2 + 40; y < rows / 2 + 240; ++y)
+    for (int x = 100 + seed * 10; x < 500 + seed * 10; ++x) set(x, y);
+  for (int i = 0; i < std::min(width, rows); ++i) set(i, rows - 1 - i);
+  return page;
+}
+
 std::vector<PageImage> GhostscriptFaxPages(const std::filesystem::path& document, bool fine) {
   const std::filesystem::path tiff = document.string() + ".reference.tif";
   if (!Shell(std::string("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=tiffg3 ") + (fine ? "-r204x196" : "-r204x98") +

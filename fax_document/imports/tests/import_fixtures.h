@@ -38,6 +38,20 @@ std::vector<PageImage> GhostscriptFaxPages(const std::filesystem::path& document
 // Every page of an APF file, each page's T.4 data decoded by libtiff.
 std::vector<PageImage> ApfPages(const std::filesystem::path& apf);
 
+// A TIFF page to write with libtiff: bilevel rows in the fax sense (bits = 1), or grey
+// (bits = 8, samples = 1) or RGB (bits = 8, samples = 3) rows of bytes.
+struct TiffPage {
+  int width = 0;
+  int bits = 1;
+  int samples = 1;
+  float xres = 204, yres = 196;
+  Raster rows;
+};
+// Writes the pages uncompressed, several pages as one multi-page file.
+bool WriteTiff(const std::filesystem::path& path, const std::vector<TiffPage>& pages);
+// A bilevel fax page with text-like strokes, boxes and a thin diagonal.
+TiffPage SampleFaxPage(int width, int rows, int seed);
+
 // Files in the folder other than those named.
 std::vector<std::string> OtherFiles(const std::filesystem::path& folder, const std::vector<std::string>& known);
 // True when this process has no child process left, running or unreaped.
