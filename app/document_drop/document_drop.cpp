@@ -70,17 +70,21 @@ class DropFilter : public QObject {
   void AddAll(const std::vector<std::filesystem::path>& files) {
     if (!desk_) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString failures;
+    QString failures, warnings;
     for (const auto& file : files) {
       const QString name = QString::fromStdString(file.filename().string());
       desk_->statusBar()->showMessage(QStringLiteral("Converting %1...").arg(name));
-      std::string error;
-      if (!AddDocumentAsOutgoing(*desk_, file, error))
+      std::string error, warning;
+      if (!AddDocumentAsOutgoing(*desk_, file, error, warning))
         failures += QStringLiteral("%1: %2\n").arg(name, QString::fromStdString(error));
+      else if (!warning.empty())
+        warnings += QStringLiteral("%1: %2\n").arg(name, QString::fromStdString(warning));
     }
     desk_->statusBar()->clearMessage();
     QApplication::restoreOverrideCursor();
     busy_ = false;
+    // A fax that may have lost content is worth a look before it is sent.
+    if (!warnings.isEmpty()) ShowInfo(QStringLiteral("Please check the fax of\n") + warnings.trimmed());
     if (!failures.isEmpty()) ShowError(QStringLiteral("Unable to make a fax of\n") + failures.trimmed());
   }
 
@@ -111,7 +115,8 @@ void AcceptDocumentDrops(TMainScreen& desk) {
   }
 }
 
-bool AddDocumentAsOutgoing(TMainScreen& desk, const std::filesystem::path& document, std::string& error) {
+bool AddDocumentAsOutgoing(TMainScreen& desk, const std::filesystem::path& document, std::string& error,
+                           std::string& warning) {
   EnsureWorkFolders();
   const std::filesystem::path body = NextFreeSendName("FAX");
   ImportOptions options;
@@ -125,6 +130,7 @@ bool AddDocumentAsOutgoing(TMainScreen& desk, const std::filesystem::path& docum
     error = result.error;
     return false;
   }
+  warning = result.warning;
   xb::TTableEngine& out = desk.OutTable();
   if (AppendDriverFax(out, body.filename().string(), "", document.filename().string(), "") != 0) {
     std::error_code ignored;

@@ -17,7 +17,9 @@ void AcceptDocumentDrops(TMainScreen& desk);
 // What a drop does for one file: converts it into a new body in the send folder and
 // appends its outgoing row, which becomes the current row. False, with the reason in
 // `error`, when the document cannot be read or the row cannot be added; nothing is then
-// left in the send folder.
-bool AddDocumentAsOutgoing(TMainScreen& desk, const std::filesystem::path& document, std::string& error);
+// left in the send folder. `warning` gets what had to be mended to read the document (a
+// damaged PDF), empty when nothing.
+bool AddDocumentAsOutgoing(TMainScreen& desk, const std::filesystem::path& document, std::string& error,
+                           std::string& warning);
 
 }  // namespace ql

@@ -156,6 +156,25 @@ TEST_F(DocumentDropTest, UnreadableFileIsReportedAndLeavesNothing) {
   EXPECT_EQ(SendFiles(), std::vector<std::string>{"FAX00000.APF"});
 }
 
+// A damaged PDF that Ghostscript could still read makes its fax, with a word to check it.
+TEST_F(DocumentDropTest, RepairedDocumentIsAddedWithANote) {
+  TMainScreen desk;
+  ASSERT_TRUE(desk.TablesOpen());
+  AcceptDocumentDrops(desk);
+  desk.show();
+  const int before = desk.OutModel()->rowCount();
+  const auto pdf = Pdf("cut.pdf");
+  std::filesystem::resize_file(pdf, std::filesystem::file_size(pdf) * 2 / 3);
+  testing::ModalAnswerer answerer;
+  answerer.ThenPress(QMessageBox::Ok);
+  ASSERT_TRUE(Drop(desk, {pdf}));
+  ASSERT_TRUE(WaitForRows(desk, before + 1, &answerer));
+  EXPECT_EQ(CurrentRow(desk).subject, "cut.pdf");
+  ASSERT_EQ(answerer.Seen().size(), 1u);
+  EXPECT_EQ(answerer.Seen()[0].caption, "Information");
+  EXPECT_TRUE(answerer.Seen()[0].text.contains("damaged")) << answerer.Seen()[0].text.toStdString();
+}
+
 TEST_F(DocumentDropTest, OnlyLocalFilesAreTaken) {
   TMainScreen desk;
   ASSERT_TRUE(desk.TablesOpen());
