@@ -167,6 +167,10 @@ void TPrintListener::Process(QLocalSocket* socketPointer, Incoming& in) {
     QCoreApplication::processEvents();
     return !TerminationRequested();
   });
+  // The received document is gone before the backend hears the answer.
+  std::error_code ec;
+  std::filesystem::remove(in.document, ec);
+  in.document.clear();
   std::string answer;
   if (!prepared) {
     answer = "ERR " + OneLine(job.fax->Error());

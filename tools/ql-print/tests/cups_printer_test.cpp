@@ -28,6 +28,19 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+// Each test points TMPDIR into its own folder; the next one's folder is made where the
+// run started.
+const std::string kOriginalTmp = [] {
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp != nullptr ? tmp : "");
+}();
+void RestoreTmp() {
+  if (kOriginalTmp.empty()) unsetenv("TMPDIR");
+  else setenv("TMPDIR", kOriginalTmp.c_str(), 1);
+}
+}  // namespace
+
 namespace ql {
 namespace {
 
@@ -50,6 +63,9 @@ class CupsPrinterTest : public ::testing::Test {
     socketBase_ = "ql-cups-test-" + std::to_string(::getpid());
     setenv("QUILLET_PRINT_SOCKET", socketBase_.c_str(), 1);
     setenv("TMPDIR", Folder("tmp").c_str(), 1);
+    // Qt keeps its runtime folder apart from the temporary files checked here.
+    setenv("XDG_RUNTIME_DIR", Folder("run").c_str(), 1);
+    fs::permissions(dir_ / "run", fs::perms::owner_all);
     setenv("XDG_CONFIG_HOME", Folder("config").c_str(), 1);
     cups_ = std::make_unique<testing::PrivateCups>(dir_ / "cups",
                                                    std::map<std::string, std::string>{{"QUILLET_PRINT_SOCKET", socketBase_}});
@@ -65,6 +81,7 @@ class CupsPrinterTest : public ::testing::Test {
     StopListener();
     cups_.reset();
     unsetenv("CUPS_SERVER");
+    RestoreTmp();
   }
   fs::path Folder(const std::string& name) {
     fs::create_directories(dir_ / name);
@@ -72,7 +89,7 @@ class CupsPrinterTest : public ::testing::Test {
   }
   fs::path Send() const { return dir_ / "home" / "SEND"; }
   void StartListener() {
-    listener_.setProcessChannelMode(QProcess::MergedChannels);
+    listener_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     listener_.start(QString::fromStdString(testing::BuiltProgram("ql-print").string()),
                     {"--listen", "--home", QString::fromStdString((dir_ / "home").string())});
     ASSERT_TRUE(listener_.waitForStarted());
@@ -134,7 +151,7 @@ TEST_F(CupsPrinterTest, APrintedPdfReachesTheUsersSendFolder) {
   StartListener();
   const fs::path pdf = Document(3);
   const std::string id =
-      Print("-o fax-number=555-0100 -o fax-recipient=Acme -o 'fax-subject=Order 12' " + Quote(pdf));
+      Print("-o fax-number=555-0100 -o fax-recipient=Acme -o \"fax-subject='Order 12'\" " + Quote(pdf));
   EXPECT_NE(Finished(id), "");
   ASSERT_EQ(Files(Send()), (std::vector<std::string>{"PRN00000.APF", "PRN00000.ORQ"})) << Finished(id);
   const auto descriptor = ReadDescriptor(Send() / "PRN00000.ORQ");

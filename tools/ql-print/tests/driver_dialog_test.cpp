@@ -44,9 +44,10 @@ TEST_F(DriverDialogTest, ThePickerFillsTheDialogAndRestoresIt) {
   });
   while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
   picker.join();
+  for (int i = 0; i < 200 && dialog.isMinimized(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
 
   EXPECT_EQ(result, THandOverResult::hoDone);
-  EXPECT_FALSE(dialog.isMinimized());
+  EXPECT_FALSE(dialog.isMinimized()) << int(dialog.windowState()) << " handled " << int(result);
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_EQ(Field(dialog, "number")->text(), "555-0100");
   EXPECT_EQ(Field(dialog, "recipient")->text(), "Acme Accounts");

@@ -31,6 +31,19 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+// Each test points TMPDIR into its own folder; the next one's folder is made where the
+// run started.
+const std::string kOriginalTmp = [] {
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp != nullptr ? tmp : "");
+}();
+void RestoreTmp() {
+  if (kOriginalTmp.empty()) unsetenv("TMPDIR");
+  else setenv("TMPDIR", kOriginalTmp.c_str(), 1);
+}
+}  // namespace
+
 namespace ql {
 namespace {
 
@@ -52,11 +65,15 @@ class QlPrintTest : public ::testing::Test {
     setenv("XDG_CONFIG_HOME", (dir_.path() / "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (dir_.path() / "data").c_str(), 1);
     setenv("TMPDIR", MakeFolder("tmp").c_str(), 1);
+    // Qt keeps its runtime folder apart from the temporary files checked here.
+    setenv("XDG_RUNTIME_DIR", MakeFolder("run").c_str(), 1);
+    fs::permissions(dir_.path() / "run", fs::perms::owner_all);
     unsetenv("QUILLET_HOME");
     const std::string unique = std::to_string(::getpid()) + "-" + std::to_string(counter_++);
     setenv("QUILLET_DRIVER_SOCKET", ("ql-print-test-dialog-" + unique).c_str(), 1);
     setenv("QUILLET_PRINT_SOCKET", ("ql-print-test-" + unique).c_str(), 1);
   }
+  ~QlPrintTest() override { RestoreTmp(); }
   fs::path MakeFolder(const std::string& name) const {
     fs::create_directories(dir_.path() / name);
     return dir_.path() / name;
@@ -108,7 +125,7 @@ TEST_F(QlPrintTest, AThreePagePdfBecomesAFaxAsGhostscriptRendersIt) {
   ASSERT_EQ(ReadApfPageHeader(Send() / "PRN00000.APF", 1, page), 0);
   EXPECT_TRUE(page.HighRes());
   ExpectSamePages(Send() / "PRN00000.APF", pdf, true, 3);
-  EXPECT_TRUE(Files(dir_.path() / "tmp").empty());
+  EXPECT_TRUE(Files(dir_.path() / "tmp").empty()) << ::testing::PrintToString(Files(dir_.path() / "tmp"));
 }
 
 TEST_F(QlPrintTest, PostScriptOnStandardInputAtNormalResolution) {
@@ -124,7 +141,7 @@ TEST_F(QlPrintTest, PostScriptOnStandardInputAtNormalResolution) {
   ASSERT_EQ(ReadApfPageHeader(Send() / "PRN00000.APF", 1, page), 0);
   EXPECT_FALSE(page.HighRes());
   ExpectSamePages(Send() / "PRN00000.APF", ps, false, 2);
-  EXPECT_TRUE(Files(dir_.path() / "tmp").empty());  // the saved input is gone
+  EXPECT_TRUE(Files(dir_.path() / "tmp").empty()) << ::testing::PrintToString(Files(dir_.path() / "tmp"));  // the saved input is gone
 }
 
 TEST_F(QlPrintTest, WhatCannotBeFaxedFailsAndLeavesNothing) {
@@ -139,7 +156,7 @@ TEST_F(QlPrintTest, WhatCannotBeFaxedFailsAndLeavesNothing) {
     EXPECT_NE(r.out.find("ql-print: "), std::string::npos) << r.out;
     EXPECT_TRUE(Files(Send()).empty()) << bad;
   }
-  EXPECT_TRUE(Files(dir_.path() / "tmp").empty());
+  EXPECT_TRUE(Files(dir_.path() / "tmp").empty()) << ::testing::PrintToString(Files(dir_.path() / "tmp"));
   for (const char* wrong : {"--to", "--to '' x.pdf", "a.pdf b.pdf", "--listen x.pdf", "--fax"})
     EXPECT_EQ(Print(wrong).status, 2) << wrong;
 }
@@ -171,7 +188,7 @@ TEST_F(QlPrintTest, SendNowBringsTheRunningDeskForward) {
 class ListenerTest : public QlPrintTest {
  protected:
   void SetUp() override {
-    listener_.setProcessChannelMode(QProcess::MergedChannels);
+    listener_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     listener_.start(QString::fromStdString(testing::BuiltProgram("ql-print").string()),
                     {"--listen", "--home", QString::fromStdString(home.string())});
     ASSERT_TRUE(listener_.waitForStarted());
@@ -216,7 +233,7 @@ TEST_F(ListenerTest, AJobThatNamesItsNumberIsDroppedAtOnce) {
   EXPECT_EQ(descriptor->recipient, "Acme Inc");
   EXPECT_EQ(descriptor->subject, "Minutes");  // the job's title
   ExpectSamePages(Send() / "PRN00000.APF", pdf, true, 2);
-  EXPECT_TRUE(Files(dir_.path() / "tmp").empty());
+  EXPECT_TRUE(Files(dir_.path() / "tmp").empty()) << ::testing::PrintToString(Files(dir_.path() / "tmp"));
 }
 
 TEST_F(ListenerTest, ADocumentThatCannotBeFaxedFailsTheJobAndLeavesNothing) {
@@ -226,7 +243,7 @@ TEST_F(ListenerTest, ADocumentThatCannotBeFaxedFailsTheJobAndLeavesNothing) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("ERROR: "), std::string::npos) << r.out;
   EXPECT_TRUE(Files(Send()).empty());
-  EXPECT_TRUE(Files(dir_.path() / "tmp").empty());
+  EXPECT_TRUE(Files(dir_.path() / "tmp").empty()) << ::testing::PrintToString(Files(dir_.path() / "tmp"));
 }
 
 TEST_F(ListenerTest, AJobWithoutNumberAsksInTheDialogAndAStopLeavesNothing) {
@@ -243,7 +260,7 @@ TEST_F(ListenerTest, AJobWithoutNumberAsksInTheDialogAndAStopLeavesNothing) {
   ::kill(static_cast<pid_t>(listener_.processId()), SIGTERM);
   ASSERT_TRUE(listener_.waitForFinished(10000));
   EXPECT_TRUE(Files(Send()).empty()) << ::testing::PrintToString(Files(Send()));
-  EXPECT_TRUE(Files(dir_.path() / "tmp").empty());
+  EXPECT_TRUE(Files(dir_.path() / "tmp").empty()) << ::testing::PrintToString(Files(dir_.path() / "tmp"));
 }
 
 TEST_F(ListenerTest, OnlyRootAndTheUserMayHandInJobs) {
