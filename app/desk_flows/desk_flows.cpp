@@ -1,5 +1,6 @@
 #include "app/desk_flows/desk_flows.h"
 
+#include "app/document_drop/document_drop.h"
 #include "app/main_window/main_screen.h"
 #include "app/modem_tools/modem_port.h"
 #include "app/modem_tools/reset_modem.h"
@@ -28,6 +29,7 @@ class Flows : public TDeskFlows {
       return ProcessExtraPDFaxFiles(desk.OutTable(), SendFolder(), [&desk] { desk.FaxTableCloseAndOpen(); });
     });
     desk.SetDriverIniHook([] { WriteDriverIni(); });
+    AcceptDocumentDrops(desk);
   }
   TReceiveMode& Receive() override { return receive_; }
 

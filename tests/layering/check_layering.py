@@ -36,7 +36,8 @@ class Layer:
 # Groups the table below refers to.
 PLATFORM_GLUE = ("platform", "platform glue")  # what components may use of platform
 PLATFORM_ALL = PLATFORM_GLUE + ("platform help",)
-FAX_DOCUMENT_ALL = ("fax_document", "fax_document export", "fax_document components", "fax_document ui")
+FAX_DOCUMENT_ALL = ("fax_document", "fax_document export", "fax_document components", "fax_document imports",
+                    "fax_document ui")
 SERIAL_ALL = ("serial errors", "serial", "serial comport")
 FAX_ENGINE_ALL = ("fax_engine", "fax_engine components")
 # Everything below the application: what app, picker and tools build on.
@@ -74,6 +75,11 @@ LAYERS = (
     Layer("fax_document components", ("fax_document/components/*",),
           ("fax_document", "fax_document export", "fax_document components", "serial errors") + PLATFORM_GLUE,
           ("Core",)),
+    # Documents of every kind in: the converter and its component, Ghostscript, libtiff and
+    # Qt's image readers (QtGui, never widgets).
+    Layer("fax_document imports", ("fax_document/imports/*",),
+          ("fax_document", "fax_document components", "fax_document imports", "serial errors") + PLATFORM_GLUE,
+          ("Core", "Gui")),
     # Export to image files: the core plus libpng, no Qt.
     Layer("fax_document export", ("fax_document/export/*",),
           ("fax_document", "fax_document export", "serial errors", "platform")),
