@@ -99,7 +99,9 @@ DropResult DropDriverFax(const std::filesystem::path& sendFolder, const std::fil
       return result;
     }
     const std::filesystem::path orq = sendFolder / (base + kDescriptorExtension);
-    if (!WriteFileAtomically(orq, DescriptorText(descriptor))) {
+    // Not flushed: the fax beside it is not either, and a descriptor emptied by a crash
+    // has fewer than three lines, which the pickup leaves alone.
+    if (!WriteFileAtomically(orq, DescriptorText(descriptor), false)) {
       result.error = "cannot write the descriptor " + orq.string();
       if (::rename(target.c_str(), work.c_str()) != 0) std::filesystem::remove(target, ec);
       undo();
