@@ -15,6 +15,17 @@
 
 namespace ql::testing {
 
+int Black(const PageImage& page, int x, int y) {
+  return (page.rows[static_cast<size_t>(y)][static_cast<size_t>(x / 8)] >> (7 - x % 8)) & 1;
+}
+
+double BlackShare(const PageImage& page, int x0, int y0, int x1, int y1) {
+  long black = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) black += Black(page, x, y);
+  return static_cast<double>(black) / ((x1 - x0) * static_cast<double>(y1 - y0));
+}
+
 bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {

@@ -18,6 +18,11 @@ struct PageImage {
   Raster rows;  // fax sense, 1 = black
 };
 
+// Whether pixel (x, y) of the page is black, and the share of black pixels in the box
+// from (x0, y0) to (x1, y1), the far edges excluded.
+int Black(const PageImage& page, int x, int y);
+double BlackShare(const PageImage& page, int x0, int y0, int x1, int y1);
+
 // Runs a shell command; true when it exits with 0.
 bool Shell(const std::string& command);
 void WriteText(const std::filesystem::path& path, const std::string& text);
