@@ -28,28 +28,18 @@
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tools/ql-print/job_protocol.h"
+#include "tools/ql-print/tests/print_test_support.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-// Each test points TMPDIR into its own folder; the next one's folder is made where the
-// run started.
-const std::string kOriginalTmp = [] {
-  const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp != nullptr ? tmp : "");
-}();
-void RestoreTmp() {
-  if (kOriginalTmp.empty()) unsetenv("TMPDIR");
-  else setenv("TMPDIR", kOriginalTmp.c_str(), 1);
-}
-}  // namespace
 
 namespace ql {
 namespace {
 
 using namespace std::chrono_literals;
 
-std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+using testing::Files;
+using testing::Quote;
+using testing::RestoreTmp;
 
 class QlPrintTest : public ::testing::Test {
  protected:
@@ -86,13 +76,6 @@ class QlPrintTest : public ::testing::Test {
   }
   testing::ProgramResult Print(const std::string& arguments) const {
     return testing::RunProgram("ql-print", "--home " + Quote(home) + " " + arguments);
-  }
-  static std::vector<std::string> Files(const fs::path& folder) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
   }
   static void ExpectSamePages(const fs::path& apf, const fs::path& document, bool fine, size_t pages) {
     const auto ours = testing::ApfPages(apf);
