@@ -1,6 +1,7 @@
 #pragma once
 // The fax desk's flows attached to the main window's commands: Send, Receive mode,
-// Modem Reset and the transmission report, and documents dropped on the outgoing list.
+// Modem Reset and the transmission report, documents dropped on the outgoing list, and
+// the printer-driver pickup at activation.
 // The program and the end-to-end tests attach them the same way.
 
 #include <memory>

@@ -107,11 +107,18 @@ LAYERS = (
     Layer("app cover files", ("app/covers/format/*",), ("app cover files", "app data") + BELOW_APP),
     Layer("app cover pages", ("app/covers/drawing/*", "app/covers/shipped/*"),
           APP_COVERS + ("app data",) + BELOW_APP, ("Core", "Gui")),
-    Layer("app windows", ("app/*",), ("app windows",) + APP_SHARED + APP_COVERS + BELOW_APP, WINDOW_QT),
+    # The printer-driver hand-over files and the pickup: no Qt, shared by the desk and ql-print.
+    Layer("app pickup", ("app/pickup/*",), ("app pickup", "app data") + BELOW_APP),
+    Layer("app windows", ("app/*",), ("app windows", "app pickup") + APP_SHARED + APP_COVERS + BELOW_APP, WINDOW_QT),
+    # The driver dialog's local socket: spoken by qlpick and served by ql-print's dialog.
+    Layer("picker handover", ("picker/driver_handover.*",), ("picker handover",) + PLATFORM_GLUE,
+          ("Core", "Network", "Widgets")),
     # qlpick: the shared parts of app, never its windows.
-    Layer("picker", ("picker/*",), ("picker",) + APP_SHARED + BELOW_APP, WINDOW_QT),
-    # qlfax, qlvmodem, ql-print and the generators: the same.
-    Layer("tools", ("tools/*",), ("tools",) + APP_SHARED + APP_COVERS + BELOW_APP, WINDOW_QT),
+    Layer("picker", ("picker/*",), ("picker", "picker handover") + APP_SHARED + BELOW_APP, WINDOW_QT),
+    # qlfax, qlvmodem, ql-print and the generators: the same, and ql-print the driver's side
+    # of the hand-over.
+    Layer("tools", ("tools/*",), ("tools", "app pickup", "picker handover") + APP_SHARED + APP_COVERS + BELOW_APP,
+          WINDOW_QT),
 )
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".hh", ".cpp", ".cc", ".cxx", ".c", ".inc", ".ipp")
