@@ -66,6 +66,10 @@ void ViewFax(QMainWindow& desk, const TViewSubject& subject, void (*shown)(TFaxV
   {
     TFaxViewer window(&desk, hooks);
     window.SetFileToShow(files.Shown().string());
+    // A long fax shows its first page at once; the window finishes the rest.
+    if (files.Pending())
+      window.SetPreparation(TFilePreparation{files.FinalPages(), [&files] { return files.Step(); },
+                                             [&files] { return files.Result(); }});
     const std::string title =
         subject.received ? ReceivedViewTitle(subject.receivedRow) : OutgoingViewTitle(subject.outgoingRow);
     window.FaxPrinter()->FaxHeader().Caption = title;

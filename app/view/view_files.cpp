@@ -2,6 +2,7 @@
 
 #include "app/settings/work_folders.h"
 #include "fax_document/apf/apf_append.h"
+#include "fax_document/apf/apf_file.h"
 #include "fax_document/components/fax_normalise.h"
 #include "platform/file_names.h"
 
@@ -25,52 +26,118 @@ void RemoveQuietly(std::filesystem::path& path) {
   path.clear();
 }
 
-// Normalises `source` into a new temporary name; false (and no file) on failure.
-bool NormaliseInto(const std::filesystem::path& source, std::filesystem::path& target) {
-  target = NextFreeWorkName("FAX");
-  if (NormaliseFax(source, target, AppFolderPath()) < 0) {
-    RemoveQuietly(target);
-    return false;
-  }
-  return true;
+// The page count of an APF file, 0 when it cannot be read.
+unsigned PagesIn(const std::filesystem::path& file) {
+  ApfFileHeader header;
+  return ReadApfFileHeader(file, header) < 0 ? 0 : header.PageCount;
 }
 
 }  // namespace
 
+TViewFiles::TViewFiles() = default;
+
+TViewFiles::~TViewFiles() { Remove(); }
+
 void TViewFiles::Remove() {
+  normaliser_.reset();
   RemoveQuietly(body_);
   RemoveQuietly(cover_);
   shown_.clear();
+  coverPages_ = finalPages_ = 0;
+  result_ = 0;
+}
+
+int TViewFiles::WriteShown() {
+  std::vector<TApfPages> parts;
+  if (!cover_.empty()) parts.push_back(TApfPages{cover_, 1, coverPages_});
+  unsigned normalised = 0;
+  if (normaliser_) {
+    for (const auto& page : normaliser_->PageFiles()) parts.push_back(TApfPages{page});
+    normalised = normaliser_->PagesDone();
+    // The pages not made yet stand in as they are stored.
+    if (!normaliser_->Done()) parts.push_back(TApfPages{normaliser_->Source(), normalised + 1});
+  }
+  if (const int rc = JoinApfPages(parts, shown_); rc < 0) return rc;
+  finalPages_ = coverPages_ + normalised;
+  return 0;
+}
+
+bool TViewFiles::Pending() const { return normaliser_ && !normaliser_->Done() && result_ >= 0; }
+
+bool TViewFiles::Step() {
+  if (!Pending()) return false;
+  result_ = normaliser_->NormaliseNextPage();
+  if (result_ >= 0 && normaliser_->Done()) {
+    result_ = WriteShown();
+    normaliser_.reset();
+  }
+  return Pending();
+}
+
+int TViewFiles::Finish() {
+  while (Step()) {
+  }
+  return result_;
 }
 
 TViewPrepared TViewFiles::PrepareReceived(const ReceivedFax& row) {
   Remove();
   const std::filesystem::path source = ExistingRowFile(ReceiveFolder(), row.faxFile);
   if (source.empty()) return TViewPrepared::vpNothing;
-  if (!NormaliseInto(source, body_)) return TViewPrepared::vpOpenError;
-  shown_ = body_;
+  // Pages are made in idle steps of the viewer's event loop, so they let no messages
+  // through themselves.
+  normaliser_ = std::make_unique<TFaxNormaliser>(source, AppFolderPath(), false);
+  if (normaliser_->Start() < 0 || normaliser_->NormaliseNextPage() < 0) {
+    Remove();
+    return TViewPrepared::vpOpenError;
+  }
+  body_ = shown_ = NextFreeWorkName("FAX");
+  if (WriteShown() < 0) {
+    Remove();
+    return TViewPrepared::vpOpenError;
+  }
+  if (!Pending()) normaliser_.reset();
   return TViewPrepared::vpReady;
 }
 
 TViewPrepared TViewFiles::PrepareOutgoing(const OutgoingFax& row) {
   Remove();
   const std::filesystem::path body = ExistingRowFile(SendFolder(), row.faxDoc);
-  if (!body.empty() && !NormaliseInto(body, body_)) return TViewPrepared::vpOpenError;
+  if (!body.empty()) {
+    normaliser_ = std::make_unique<TFaxNormaliser>(body, AppFolderPath(), false);
+    if (normaliser_->Start() < 0) {
+      Remove();
+      return TViewPrepared::vpOpenError;
+    }
+  }
   const std::filesystem::path cover = ExistingRowFile(SendFolder(), row.faxCover);
   if (!cover.empty()) {
     cover_ = NextFreeWorkName("FAX");
     if (!CopyFaxFile(cover, cover_)) cover_.clear();
+    coverPages_ = cover_.empty() ? 0 : PagesIn(cover_);
   }
-  if (!body_.empty() && !cover_.empty()) {
-    // One fax: the cover's pages first, then the body's.
-    if (AppendApf(cover_, body_) < 0) {
+  if (!normaliser_) {
+    // The cover alone, unchanged.
+    shown_ = cover_;
+    finalPages_ = coverPages_;
+    return shown_.empty() ? TViewPrepared::vpNothing : TViewPrepared::vpReady;
+  }
+  if (cover_.empty()) {
+    // The body alone: its first page is made before it is shown.
+    if (normaliser_->NormaliseNextPage() < 0) {
       Remove();
       return TViewPrepared::vpOpenError;
     }
-    RemoveQuietly(body_);
+    body_ = NextFreeWorkName("FAX");
   }
-  shown_ = !cover_.empty() ? cover_ : body_;
-  return shown_.empty() ? TViewPrepared::vpNothing : TViewPrepared::vpReady;
+  // One fax: the cover's pages first, then the body's.
+  shown_ = cover_.empty() ? body_ : cover_;
+  if (WriteShown() < 0) {
+    Remove();
+    return TViewPrepared::vpOpenError;
+  }
+  if (!Pending()) normaliser_.reset();
+  return TViewPrepared::vpReady;
 }
 
 std::string ReceivedViewTitle(const ReceivedFax& row) {

@@ -28,37 +28,37 @@ int CopyBytes(std::FILE* in, std::FILE* out, long length) {
   return 0;
 }
 
-// The offset just after the last page of an open APF file.
-int EndOfLastPage(ApfReader& reader, long& end) {
-  end = reader.FileHeader().FirstPageOffset;
-  if (reader.PageCount() == 0) return 0;
-  ApfPageHeader page;
-  if (const int rc = reader.LocatePage(reader.PageCount(), page); rc < 0) return rc;
-  end = reader.PageEndOffset();
-  return 0;
-}
-
-// The page region of one part: from its first page header to the end of its last page.
+// The page region of one part: from the header of its first page to the end of its
+// last page.
 struct PagesOf {
   long begin = 0;
   long end = 0;
   unsigned count = 0;
 };
 
-int Measure(const std::filesystem::path& file, ApfFileHeader& header, PagesOf& pages) {
+int Measure(const TApfPages& part, ApfFileHeader& header, PagesOf& pages) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) return ecFileNotFound;
+  if (!std::filesystem::is_regular_file(part.file, ec)) return ecFileNotFound;
   ApfReader reader;
-  if (const int rc = reader.Open(file); rc < 0) return rc;
+  if (const int rc = reader.Open(part.file); rc < 0) return rc;
   header = reader.FileHeader();
-  pages.begin = static_cast<long>(header.FirstPageOffset);
-  pages.count = reader.PageCount();
-  return EndOfLastPage(reader, pages.end);
+  const unsigned first = std::max(part.first, 1u);
+  const unsigned last = part.last == 0 ? reader.PageCount() : part.last;
+  pages.begin = pages.end = static_cast<long>(header.FirstPageOffset);
+  pages.count = 0;
+  if (first > reader.PageCount() || first > last) return 0;
+  ApfPageHeader page;
+  if (const int rc = reader.LocatePage(first, page); rc < 0) return rc;
+  pages.begin = reader.PageDataOffset() - static_cast<long>(kApfPageHeaderSize);
+  if (const int rc = reader.LocatePage(last, page); rc < 0) return rc;
+  pages.end = reader.PageEndOffset();
+  pages.count = last - first + 1;
+  return 0;
 }
 
 }  // namespace
 
-int JoinApf(const std::vector<std::filesystem::path>& parts, const std::filesystem::path& target) {
+int JoinApfPages(const std::vector<TApfPages>& parts, const std::filesystem::path& target) {
   if (parts.empty()) return ecFileNotFound;
   // Every part is checked before anything is written.
   std::vector<PagesOf> regions(parts.size());
@@ -72,24 +72,22 @@ int JoinApf(const std::vector<std::filesystem::path>& parts, const std::filesyst
   }
   if (total > 0xFFFF) return ecFaxBadFormat;
   header.PageCount = static_cast<uint16_t>(total);
+  header.FirstPageOffset = kApfFileHeaderSize;  // the pages follow the header directly
 
   const std::filesystem::path temporary = TemporarySibling(target);
   std::FILE* out = std::fopen(temporary.c_str(), "wb");
   if (out == nullptr) return LastFileErrorCode();
   int rc = 0;
   for (size_t i = 0; i < parts.size() && rc >= 0; ++i) {
-    std::FILE* in = std::fopen(parts[i].c_str(), "rb");
+    std::FILE* in = std::fopen(parts[i].file.c_str(), "rb");
     if (in == nullptr) {
       rc = LastFileErrorCode();
       break;
     }
-    // The first part gives the file header and whatever precedes its pages; the others
-    // give their pages alone.
-    const long from = i == 0 ? 0 : regions[i].begin;
-    if (std::fseek(in, from, SEEK_SET) != 0)
-      rc = LastFileErrorCode();
-    else
-      rc = CopyBytes(in, out, regions[i].end - from);
+    // The first part gives the file header; every part gives its pages.
+    if (i == 0) rc = CopyBytes(in, out, kApfFileHeaderSize);
+    if (rc >= 0 && std::fseek(in, regions[i].begin, SEEK_SET) != 0) rc = LastFileErrorCode();
+    if (rc >= 0) rc = CopyBytes(in, out, regions[i].end - regions[i].begin);
     std::fclose(in);
   }
   if (rc >= 0) {
@@ -106,6 +104,13 @@ int JoinApf(const std::vector<std::filesystem::path>& parts, const std::filesyst
   }
   if (rc < 0) std::filesystem::remove(temporary, ec);
   return rc;
+}
+
+int JoinApf(const std::vector<std::filesystem::path>& parts, const std::filesystem::path& target) {
+  std::vector<TApfPages> whole;
+  whole.reserve(parts.size());
+  for (const auto& part : parts) whole.push_back(TApfPages{part});
+  return JoinApfPages(whole, target);
 }
 
 int AppendApf(const std::filesystem::path& target, const std::filesystem::path& addition) {

@@ -17,4 +17,14 @@ int AppendApf(const std::filesystem::path& target, const std::filesystem::path& 
 // target is replaced whole, never half written.
 int JoinApf(const std::vector<std::filesystem::path>& parts, const std::filesystem::path& target);
 
+// Pages `first` to `last` (1-based; `last` 0: to the end) of an APF file.
+struct TApfPages {
+  std::filesystem::path file;
+  unsigned first = 1;
+  unsigned last = 0;
+};
+// As JoinApf, with a range of pages of each part. A range that starts beyond its file's
+// last page adds nothing; one that ends beyond it gives -8001.
+int JoinApfPages(const std::vector<TApfPages>& parts, const std::filesystem::path& target);
+
 }  // namespace ql

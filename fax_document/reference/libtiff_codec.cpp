@@ -47,7 +47,7 @@ TIFF* Open(MemoryFile& f, const char* mode) {
   return TIFFClientOpen("memory", mode, &f, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc, UnmapProc);
 }
 
-void SetFaxFields(TIFF* t, int width, int rows) {
+void SetFaxFields(TIFF* t, int width, int rows, uint32_t options) {
   TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
   TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(rows));
   TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
@@ -55,17 +55,17 @@ void SetFaxFields(TIFF* t, int width, int rows) {
   TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
   TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
   TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
-  TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, 0);
+  TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, options);
   TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rows));
 }
 
 }  // namespace
 
-bool DecodeG3(const std::vector<uint8_t>& t4, int width, int rows, Raster& out) {
+bool DecodeG3(const std::vector<uint8_t>& t4, int width, int rows, Raster& out, uint32_t options) {
   MemoryFile file;
   TIFF* t = Open(file, "w");
   if (t == nullptr) return false;
-  SetFaxFields(t, width, rows);
+  SetFaxFields(t, width, rows, options);
   std::vector<uint8_t> copy = t4;
   const bool wrote = TIFFWriteRawStrip(t, 0, copy.data(), static_cast<tmsize_t>(copy.size())) >= 0;
   TIFFClose(t);
@@ -79,11 +79,11 @@ bool DecodeG3(const std::vector<uint8_t>& t4, int width, int rows, Raster& out) 
   return ok;
 }
 
-bool EncodeG3(const Raster& rows, int width, std::vector<uint8_t>& t4) {
+bool EncodeG3(const Raster& rows, int width, std::vector<uint8_t>& t4, uint32_t options) {
   MemoryFile file;
   TIFF* t = Open(file, "w");
   if (t == nullptr) return false;
-  SetFaxFields(t, width, static_cast<int>(rows.size()));
+  SetFaxFields(t, width, static_cast<int>(rows.size()), options);
   bool ok = true;
   for (size_t y = 0; y < rows.size() && ok; ++y) {
     std::vector<uint8_t> row = rows[y];

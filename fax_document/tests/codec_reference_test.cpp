@@ -34,20 +34,6 @@ std::vector<Sample> Samples() {
   };
 }
 
-// Writes a plain-form APF page (a bare T.4 stream) of the given width.
-void WritePlainPage(const std::filesystem::path& path, const std::vector<uint8_t>& t4, bool wide) {
-  std::vector<uint8_t> file(kApfFileHeaderSize + kApfPageHeaderSize, 0);
-  ApfFileHeader header;
-  header.PageCount = 1;
-  header.Encode(file.data());
-  ApfPageHeader page;
-  page.DataLength = static_cast<uint32_t>(t4.size());
-  page.PageFlags = wide ? PageWide : 0;
-  page.Encode(file.data() + kApfFileHeaderSize);
-  file.insert(file.end(), t4.begin(), t4.end());
-  testing::WriteBytes(path, file);
-}
-
 Raster UnpackRows(const std::filesystem::path& apf, int width, unsigned* badCodes = nullptr) {
   Raster rows;
   UnpackerCore core([&](bool starting, bool ending, const uint8_t* data, unsigned length, unsigned) {
@@ -84,7 +70,7 @@ TEST(CodecReference, WeDecodeWhatLibtiffCodes) {
     ASSERT_TRUE(reference::EncodeG3(s.rows, s.width, t4));
     // A transmitter ends the page with RTC: six EOLs (here each with fill before it).
     for (int i = 0; i < 6; ++i) t4.insert(t4.end(), {0x00, 0x80});
-    WritePlainPage(dir / "PLAIN.APF", t4, s.width == 2048);
+    testing::WritePlainPage(dir / "PLAIN.APF", t4, s.width == 2048);
     unsigned badCodes = 99;
     EXPECT_TRUE(UnpackRows(dir / "PLAIN.APF", s.width, &badCodes) == s.rows);
     EXPECT_EQ(badCodes, 0u);

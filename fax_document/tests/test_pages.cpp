@@ -67,4 +67,17 @@ std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+void WritePlainPage(const std::filesystem::path& path, const std::vector<uint8_t>& t4, bool wide) {
+  std::vector<uint8_t> file(kApfFileHeaderSize + kApfPageHeaderSize, 0);
+  ApfFileHeader header;
+  header.PageCount = 1;
+  header.Encode(file.data());
+  ApfPageHeader page;
+  page.DataLength = static_cast<uint32_t>(t4.size());
+  page.PageFlags = wide ? PageWide : 0;
+  page.Encode(file.data() + kApfFileHeaderSize);
+  file.insert(file.end(), t4.begin(), t4.end());
+  WriteBytes(path, file);
+}
+
 }  // namespace ql::testing

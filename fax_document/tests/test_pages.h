@@ -27,6 +27,10 @@ std::vector<uint8_t> PageStream(const std::filesystem::path& apf, unsigned page)
 // doubling, halving or centring (options 0), standard resolution.
 int ConvertRows(const Raster& rows, int width, const std::filesystem::path& apf, bool highRes = false);
 
+// Writes a one-page APF file whose page is the bare T.4 stream (plain form, no line
+// records), standard resolution.
+void WritePlainPage(const std::filesystem::path& path, const std::vector<uint8_t>& t4, bool wide);
+
 // Writes a file holding the bytes.
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);

@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -188,6 +189,57 @@ void TFaxViewer::BuildControls() {
 
   status_ = new TFaxPrinterStatus(this);
   printer_ = new TFaxPrinter(this);  // links the status display above
+
+  // Pages still to be prepared are made one at a time while the window is idle, once
+  // the first page is on the screen.
+  preparationSteps_ = new QTimer(this);
+  preparationSteps_->setInterval(0);
+  connect(preparationSteps_, &QTimer::timeout, this, &TFaxViewer::PreparationStep);
+  viewer_->Viewer()->SetPageGate([this](unsigned page) {
+    if (preparing_ && page > preparation_.FinalPages && viewer_->Viewer()->FileName() == fileShown_)
+      FinishPreparation();  // a failure closes the window; the page read meanwhile stands in
+    return 0;
+  });
+}
+
+void TFaxViewer::SetPreparation(TFilePreparation preparation) {
+  preparation_ = std::move(preparation);
+  preparing_ = static_cast<bool>(preparation_.Step);
+}
+
+void TFaxViewer::PreparationStep() {
+  if (!preparing_ || !preparation_.Step()) PreparationEnded();
+}
+
+bool TFaxViewer::FinishPreparation() {
+  if (!preparing_) return preparation_.Result == nullptr || preparation_.Result() >= 0;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  while (preparation_.Step()) {
+  }
+  QApplication::restoreOverrideCursor();
+  PreparationEnded();
+  return preparation_.Result() >= 0;
+}
+
+void TFaxViewer::PreparationEnded() {
+  preparationSteps_->stop();
+  if (!preparing_) return;
+  preparing_ = false;
+  if (preparation_.Result() < 0) {
+    // As when the fax cannot be prepared at all: the user is told and nothing stays shown.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
+                          QStringLiteral("Error opening fax file"), QMessageBox::Ok, this);
+          box.exec();
+          reject();
+        },
+        Qt::QueuedConnection);
+    return;
+  }
+  // The finished file holds the pages the thumbnails show.
+  if (!fileShown_.empty()) strip_->SetFile(fileShown_, viewer_->PageTotal());
 }
 
 void TFaxViewer::Beep() {
@@ -246,7 +298,7 @@ void TFaxViewer::ShowFile() {
   const bool several = viewer_->PageTotal() > 1;
   for (const char* hint : {"First page", "Previous page", "Next page", "Last page"})
     Control(QString::fromLatin1(hint))->setVisible(several);
-  strip_->SetFile(fileShown_, fileShown_.empty() ? 0 : viewer_->PageTotal());
+  strip_->SetFile(fileShown_, fileShown_.empty() || preparing_ ? 0 : viewer_->PageTotal());
   strip_->setVisible(thumbnails_->isChecked() && several);
   UpdateStatus();
 }
@@ -329,6 +381,7 @@ void TFaxViewer::PrintRange(unsigned first, unsigned last) {
     Beep();
     return;
   }
+  if (!FinishPreparation()) return;
   printer_->SetPrintScale(psFitToPage);
   printer_->SetFirstPage(first);
   printer_->SetLastPage(last);
@@ -363,6 +416,7 @@ bool TFaxViewer::SaveAsPdf(const QString& path) {
                                           QStringLiteral("PDF documents (*.pdf)"));
     if (target.isEmpty()) return false;
   }
+  if (!FinishPreparation()) return false;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const int rc = ExportFaxToPdf(fileShown_, target.toStdString());
   QApplication::restoreOverrideCursor();
@@ -400,6 +454,9 @@ void TFaxViewer::ShowThumbnails(bool on) {
 }
 
 bool TFaxViewer::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == viewer_->Viewer()->viewport() && event->type() == QEvent::Paint && preparing_ &&
+      !preparationSteps_->isActive())
+    preparationSteps_->start();
   if (watched == viewer_->Viewer()->viewport() && event->type() == QEvent::Wheel) {
     auto* wheel = static_cast<QWheelEvent*>(event);
     if (wheel->modifiers() & Qt::ControlModifier) {
@@ -412,6 +469,8 @@ bool TFaxViewer::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFaxViewer::done(int result) {
+  preparationSteps_->stop();
+  preparing_ = false;  // what is left is the caller's to drop with its files
   if (!placementSaved_ && hooks_.SavePlacement) hooks_.SavePlacement(this);
   placementSaved_ = true;
   QDialog::done(result);

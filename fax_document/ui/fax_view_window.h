@@ -15,6 +15,7 @@
 #include "platform/help/help.h"
 
 class QAction;
+class QTimer;
 class QLabel;
 class QMenu;
 class QToolButton;
@@ -30,6 +31,17 @@ struct TViewWindowHooks {
   std::function<void(QWidget* window)> LoadPlacement;
   std::function<void(QWidget* window)> SavePlacement;
   std::function<void()> Beep;
+};
+
+// A file the window shows before it is complete: its first FinalPages pages are final,
+// the others stand in until the preparation is done. The window runs Step while it is
+// idle and runs every step left at once when a page beyond the final ones, or the whole
+// file (print, export), is wanted; when the preparation fails it tells the user and
+// closes.
+struct TFilePreparation {
+  unsigned FinalPages = 0;
+  std::function<bool()> Step;    // does one more piece; false when nothing is left
+  std::function<int()> Result;   // 0, or the error that stopped the preparation
 };
 
 // The zoom levels and the menu items that show them.
@@ -49,6 +61,11 @@ class TFaxViewer : public QDialog {
   const std::string& FileToShow() const { return fileToShow_; }
   const std::string& FileShown() const { return fileShown_; }
   void SetCaptionPrefix(const std::string& prefix) { captionPrefix_ = prefix; }
+  // Set before the window is shown, for the file to show.
+  void SetPreparation(TFilePreparation preparation);
+  bool Preparing() const { return preparing_; }
+  // Runs every step left; false when the preparation failed (the window then closes).
+  bool FinishPreparation();
 
   TFaxViewerControl* ViewerControl() const { return viewer_; }
   TFaxPrinter* FaxPrinter() const { return printer_; }
@@ -90,6 +107,8 @@ class TFaxViewer : public QDialog {
   void PrintRange(unsigned first, unsigned last);
   // Asks for a printer when there is none to print on without asking (PDF files only).
   bool PrinterReady();
+  void PreparationStep();
+  void PreparationEnded();
   QToolButton* AddButton(const QString& hint, const QIcon& icon, const QString& text, std::function<void()> run);
 
   TViewWindowHooks hooks_;
@@ -99,6 +118,9 @@ class TFaxViewer : public QDialog {
   int zoom_ = 100;
   bool firstActivation_ = true;
   bool placementSaved_ = false;
+  TFilePreparation preparation_;
+  bool preparing_ = false;
+  QTimer* preparationSteps_ = nullptr;
 
   TFaxViewerControl* viewer_ = nullptr;
   TPageStrip* strip_ = nullptr;

@@ -45,6 +45,8 @@ class TViewer : public QAbstractScrollArea {
   bool LoadWholeFax() const { return loadWholeFax_; }
   // Bytes held by unpacked pages.
   size_t BytesHeld() const { return pages_.BytesHeld(); }
+  // Asked before any page of the file is read (see TViewerPages::SetGate).
+  void SetPageGate(std::function<int(unsigned page)> gate) { pages_.SetGate(std::move(gate)); }
   // The current page's bitmap (null without a page).
   std::shared_ptr<const TMonoBitmap> CurrentBitmap() const;
 

@@ -26,6 +26,8 @@ void TViewerPages::Close() {
 }
 
 int TViewerPages::UnpackDetached(unsigned page, int rotation, std::shared_ptr<TMonoBitmap>& bitmap) {
+  if (gate_)
+    if (const int rc = gate_(page); rc < 0) return rc;
   ApfPageHeader header;
   if (const int rc = core_.ReadPageHeader(file_, page, header); rc < 0) return rc;
   lastFlags_ = header.PageFlags;

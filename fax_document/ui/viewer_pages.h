@@ -5,6 +5,7 @@
 // "load whole fax").
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,9 @@ class TViewerPages {
   static constexpr unsigned kKeptAround = 1;
 
   UnpackerCore& Core() { return core_; }
+  // Asked before any page is read (a file still being finished can finish it first); a
+  // negative result is the read's error.
+  void SetGate(std::function<int(unsigned page)> gate) { gate_ = std::move(gate); }
 
   // Reads the file header and makes one empty entry per page. -2, -8001 or -8.
   int Open(const std::filesystem::path& file);
@@ -52,6 +56,7 @@ class TViewerPages {
 
  private:
   UnpackerCore core_;
+  std::function<int(unsigned page)> gate_;
   std::filesystem::path file_;
   std::vector<TViewPage> pages_;
   uint16_t lastFlags_ = 0;

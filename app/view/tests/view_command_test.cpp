@@ -15,6 +15,7 @@
 #include "app/ui/testing/application.h"
 #include "app/ui/testing/modal_answerer.h"
 #include "app/view/view_files.h"
+#include "fax_document/components/fax_normalise.h"
 #include "fax_document/ui/fax_view_window.h"
 #include "fax_document/ui/tests/sample_fax.h"
 #include "fax_document/unpack/unpacker_core.h"
@@ -148,6 +149,93 @@ TEST_F(ViewCommandTest, NothingToViewAndFilesThatCannotBeOpened) {
   OutgoingFax row;
   row.faxDoc = "../OUTSIDE.APF";
   EXPECT_EQ(files.PrepareOutgoing(row), TViewPrepared::vpNothing);
+}
+
+// The pages of a file as bitmaps, for comparing two files page by page.
+std::vector<std::vector<uint8_t>> PageBits(const std::filesystem::path& file) {
+  UnpackerCore core;
+  ApfFileHeader header;
+  std::vector<std::vector<uint8_t>> pages;
+  if (core.ReadFileHeader(file, header) < 0) return pages;
+  for (unsigned p = 1; p <= header.PageCount; ++p) {
+    TMonoBitmap bitmap;
+    core.UnpackPageToBitmap(file, p, true, bitmap);
+    pages.push_back(bitmap.Bits());
+  }
+  return pages;
+}
+
+TEST_F(ViewCommandTest, ALongFaxShowsItsFirstPageBeforeTheRestIsNormalised) {
+  ASSERT_EQ(testing::WritePatternFax(ReceiveFolder() / "FAX0002.APF", 4, false), 0);
+  ASSERT_EQ(NormaliseFax(ReceiveFolder() / "FAX0002.APF", dir_ / "WHOLE.APF", dir_.path()), 0);
+  TViewFiles files;
+  ReceivedFax row;
+  row.faxFile = "FAX0002.APF";
+  ASSERT_EQ(files.PrepareReceived(row), TViewPrepared::vpReady);
+  EXPECT_TRUE(files.Pending());
+  EXPECT_EQ(files.FinalPages(), 1u);
+  const auto whole = PageBits(dir_ / "WHOLE.APF");
+  auto shown = PageBits(files.Shown());
+  ASSERT_EQ(shown.size(), 4u);  // every page is there from the start
+  EXPECT_EQ(shown[0], whole[0]);
+  EXPECT_EQ(files.Finish(), 0);
+  EXPECT_FALSE(files.Pending());
+  EXPECT_EQ(files.FinalPages(), 4u);
+  EXPECT_TRUE(PageBits(files.Shown()) == whole);  // as if normalised in one go
+  files.Remove();
+  std::filesystem::remove(dir_ / "WHOLE.APF");
+  EXPECT_EQ(TemporaryFiles(), 0);
+
+  // In the window: going to the last page finishes the file before that page is read,
+  // and closing the window half way leaves no page files behind.
+  TViewSubject subject;
+  subject.received = true;
+  subject.receivedRow = row;
+  bool pendingAtOpen = false;
+  std::vector<uint8_t> lastPage;
+  answers_.Then([&](QWidget* modal) {
+    auto* window = qobject_cast<TFaxViewer*>(modal);
+    ASSERT_NE(window, nullptr);
+    pendingAtOpen = window->Preparing();
+    window->ViewerControl()->ShowLastPage();
+    EXPECT_FALSE(window->Preparing());
+    lastPage = window->ViewerControl()->Viewer()->CurrentBitmap()->Bits();
+    window->accept();
+  });
+  ViewFax(desk_, subject);
+  EXPECT_TRUE(pendingAtOpen);
+  EXPECT_EQ(lastPage, whole[3]);
+  answers_.Then([&](QWidget* modal) { qobject_cast<TFaxViewer*>(modal)->accept(); });
+  ViewFax(desk_, subject);
+  EXPECT_EQ(TemporaryFiles(), 0);
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+    EXPECT_NE(entry.path().extension(), ".apf") << entry.path();
+}
+
+TEST_F(ViewCommandTest, APageThatFailsLaterClosesTheWindowWithTheOpeningError) {
+  // A cover shows at once; the last record of the body's second page claims more bytes
+  // than the file holds, which only normalising that page finds.
+  ASSERT_EQ(testing::WritePatternFax(SendFolder() / "COV00001.APF", 1, true), 0);
+  ASSERT_EQ(testing::WritePatternFax(SendFolder() / "FAX00001.APF", 2, true), 0);
+  std::string body = testing::ReadFile(SendFolder() / "FAX00001.APF");
+  body[body.size() - 14] = static_cast<char>(0xA0);  // the end-of-page record's count: 4000
+  body[body.size() - 13] = 0x0F;
+  testing::WriteFile(SendFolder() / "FAX00001.APF", body);
+  TViewSubject subject;
+  subject.outgoingRow.faxCover = "COV00001.APF";
+  subject.outgoingRow.faxDoc = "FAX00001.APF";
+  answers_.Then([&](QWidget* modal) {
+    auto* window = qobject_cast<TFaxViewer*>(modal);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->Preparing());
+    EXPECT_FALSE(window->SaveAsPdf(QString::fromStdString((dir_ / "out.pdf").string())));
+  });
+  answers_.ThenPress(QMessageBox::Ok);
+  ViewFax(desk_, subject);
+  ASSERT_EQ(answers_.Seen().size(), 2u);
+  EXPECT_EQ(answers_.Seen()[1].text, QStringLiteral("Error opening fax file"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out.pdf"));
+  EXPECT_EQ(TemporaryFiles(), 0);
 }
 
 }  // namespace
