@@ -4,6 +4,7 @@
 #include "app/modem_tools/modem_port.h"
 #include "app/modem_tools/reset_modem.h"
 #include "app/receive_mode/receive_mode.h"
+#include "app/reports/transmission_report.h"
 #include "app/send_flow/send_command.h"
 #include "app/settings/work_folders.h"
 #include "serial/comport/com_port.h"
@@ -20,6 +21,9 @@ class Flows : public TDeskFlows {
     desk.AttachCommand(TCommand::cmTransmissionReport, [&desk] { OpenLastReport(desk); });
     desk.AttachCommand(TCommand::cmModemReset, [this, &desk] { TResetModemForm::Run(&desk, resetPort_); });
     desk.AttachCommand(TCommand::cmReceive, [this] { receive_.Toggle(); });
+    desk.SetFaxFilesRemovedHook([](const std::string& faxDoc, const std::string& faxCover) {
+      RemoveTransmissionReports(ReportStem(faxDoc, faxCover), SendFolder());
+    });
   }
   TReceiveMode& Receive() override { return receive_; }
 
