@@ -116,6 +116,9 @@ class DeskCall : public ::testing::Test {
       last = now;
       if (form.isNull()) return;
       auto* display = form->findChild<TStandardFaxDisplay*>();
+      // The call is over when its progress window goes: what follows (the transmission
+      // report, the result box) is not part of it.
+      if (display != nullptr && !display->isVisible() && !statuses.empty()) sending = false;
       if (display == nullptr || !display->isVisible()) return;
       const std::string text = display->Value("Status:").toStdString();
       if (!text.empty() && (statuses.empty() || statuses.back() != text)) {
