@@ -56,14 +56,18 @@ TDriverDialogListener::~TDriverDialogListener() {
 }
 
 bool TDriverDialogListener::Listen() {
-  server_ = std::make_unique<QLocalServer>();
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
   const QString name = DriverDialogSocketName();
-  if (!server_->listen(name)) {
-    // A socket file left by a dialog that crashed: take it over unless one answers.
+  // A listen with access options puts its socket in place by a rename, which would take
+  // the name from a dialog that is still open: ask first whether one answers.
+  {
     QLocalSocket probe;
     probe.connectToServer(name);
     if (probe.waitForConnected(500)) return false;
+  }
+  server_ = std::make_unique<QLocalServer>();
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  if (!server_->listen(name)) {
+    // A socket file left by a dialog that crashed: nobody answered, so take it over.
     QLocalServer::removeServer(name);
     if (!server_->listen(name)) return false;
   }

@@ -16,7 +16,7 @@ std::filesystem::path TemporarySibling(const std::filesystem::path& target) {
   return tmp;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& target, std::string_view data) {
+bool WriteFileAtomically(const std::filesystem::path& target, std::string_view data, bool durable) {
   const std::filesystem::path tmp = TemporarySibling(target);
   const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
@@ -33,7 +33,7 @@ bool WriteFileAtomically(const std::filesystem::path& target, std::string_view d
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (ok && ::fsync(fd) != 0) ok = false;
+  if (ok && durable && ::fsync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
   if (!ok) ::unlink(tmp.c_str());

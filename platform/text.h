@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ql {
 
@@ -22,5 +23,8 @@ inline constexpr std::string_view kBlanks = " \t\r\n";
 std::string_view TrimLeft(std::string_view s, std::string_view chars = kBlanks);
 std::string_view TrimRight(std::string_view s, std::string_view chars = kBlanks);
 std::string_view Trim(std::string_view s, std::string_view chars = kBlanks);
+
+// Lines of a text split at "\r\n", "\n" or "\r"; a line end at the very end adds no line.
+std::vector<std::string> SplitLines(std::string_view text);
 
 }  // namespace ql

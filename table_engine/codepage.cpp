@@ -110,4 +110,32 @@ unsigned char Cp1252Lower(unsigned char c) {
   }
 }
 
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    size_t follow = 0;
+    unsigned minimum = 0;
+    unsigned code = 0;
+    if (c < 0x80) { ++i; continue; }
+    if ((c & 0xE0) == 0xC0) { follow = 1; minimum = 0x80; code = c & 0x1F; }
+    else if ((c & 0xF0) == 0xE0) { follow = 2; minimum = 0x800; code = c & 0x0F; }
+    else if ((c & 0xF8) == 0xF0) { follow = 3; minimum = 0x10000; code = c & 0x07; }
+    else return false;
+    for (size_t k = 1; k <= follow; ++k) {
+      if (i + k >= s.size()) return false;
+      const auto d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return false;
+      code = (code << 6) | (d & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += follow + 1;
+  }
+  return true;
+}
+
+std::string TextToUtf8(std::string_view bytes) {
+  return IsValidUtf8(bytes) ? std::string(bytes) : Cp1252ToUtf8(bytes);
+}
+
 }  // namespace ql::xb

@@ -1,8 +1,11 @@
 #include "app/desk_flows/desk_flows.h"
 
+#include "app/document_drop/document_drop.h"
 #include "app/main_window/main_screen.h"
 #include "app/modem_tools/modem_port.h"
 #include "app/modem_tools/reset_modem.h"
+#include "app/pickup/driver_files.h"
+#include "app/pickup/pickup.h"
 #include "app/receive_mode/receive_mode.h"
 #include "app/reports/transmission_report.h"
 #include "app/send_flow/send_command.h"
@@ -24,6 +27,13 @@ class Flows : public TDeskFlows {
     desk.SetFaxFilesRemovedHook([](const std::string& faxDoc, const std::string& faxCover) {
       RemoveTransmissionReports(ReportStem(faxDoc, faxCover), SendFolder());
     });
+    // Faxes printed to the driver come in at every activation; the driver learns at every
+    // start where to drop them.
+    desk.SetPickupHook([&desk] {
+      return ProcessExtraPDFaxFiles(desk.OutTable(), SendFolder(), [&desk] { desk.FaxTableCloseAndOpen(); });
+    });
+    desk.SetDriverIniHook([] { WriteDriverIni(); });
+    AcceptDocumentDrops(desk);
   }
   TReceiveMode& Receive() override { return receive_; }
 

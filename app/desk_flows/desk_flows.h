@@ -1,7 +1,8 @@
 #pragma once
 // The fax desk's flows attached to the main window's commands: Send, Receive mode,
-// Modem Reset and the transmission report. The program and the end-to-end tests attach
-// them the same way.
+// Modem Reset and the transmission report, documents dropped on the outgoing list, and
+// the printer-driver pickup at activation.
+// The program and the end-to-end tests attach them the same way.
 
 #include <memory>
 

@@ -11,6 +11,7 @@
 
 #include "app/desk_flows/desk_flows.h"
 #include "app/main_window/main_screen.h"
+#include "app/pickup/listener_start.h"
 #include "app/settings/port_settings.h"
 #include "platform/data_folder.h"
 #include "platform/message_windows/qt_message_pump.h"
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
   const auto flows = ql::AttachDeskFlows(window);
   window.SetStartMinimized(minimized);
   QObject::connect(&justOne, &ql::TJustOne::RaiseRequested, &window, &ql::TMainScreen::BringForward);
+  // A fax dropped by ql-print --send-now comes in even where the window manager does not
+  // hand the window the focus.
+  QObject::connect(&justOne, &ql::TJustOne::RaiseRequested, &window, &ql::TMainScreen::LaterActivation);
+  ql::StartPrintListener();  // documents printed to the fax printer reach this desktop
   QTimer::singleShot(0, &window, &ql::TMainScreen::FirstActivation);
   return QApplication::exec();
 }

@@ -26,4 +26,28 @@ TMonoBitmap DitherImage(const RgbImage& image) {
   return result;
 }
 
+TBayerMatrix::TBayerMatrix() {
+  // Built by doubling: each 2 x 2 step puts the ranks 0, 2, 3, 1 (scaled by 4 each time)
+  // in the four quarters, so neighbouring thresholds are as far apart as they can be.
+  for (unsigned y = 0; y < 16; ++y)
+    for (unsigned x = 0; x < 16; ++x) {
+      unsigned rank = 0;
+      for (unsigned bit = 8; bit != 0; bit >>= 1) {
+        const unsigned bx = (x & bit) != 0, by = (y & bit) != 0;
+        rank = rank * 4 + (by ? (bx ? 1 : 3) : (bx ? 2 : 0));
+      }
+      rank_[y][x] = static_cast<uint8_t>(rank);
+    }
+}
+
+void DitherGreyRow(const uint8_t* grey, unsigned width, unsigned y, uint8_t* raster, unsigned offset) {
+  static const TBayerMatrix matrix;
+  // A pixel is black when its grey lies below the threshold (rank + 1/2) / 256 of the
+  // scale: grey 0 is black everywhere, grey 255 nowhere.
+  for (unsigned x = 0; x < width; ++x) {
+    const unsigned at = x + offset;
+    if (512u * grey[x] < (2u * matrix.Rank(at, y) + 1) * 255u) raster[at / 8] |= static_cast<uint8_t>(0x80 >> (at % 8));
+  }
+}
+
 }  // namespace ql

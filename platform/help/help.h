@@ -16,6 +16,7 @@ inline constexpr int kHelpModemReset = 1027;
 inline constexpr int kHelpFaxViewer = 1021;
 inline constexpr int kHelpCoverEditor = 1029;
 inline constexpr int kHelpCoverTemplates = 1030;
+inline constexpr int kHelpPrinterDriver = 1045;  // ql-print's "Quillet Printer Driver" dialog
 
 // The file of a topic's page, or of the contents page when the topic has none: the installed
 // page (see InstalledDataFolder), else the one built into the program (a ":/help/" resource).

@@ -36,7 +36,8 @@ class Layer:
 # Groups the table below refers to.
 PLATFORM_GLUE = ("platform", "platform glue")  # what components may use of platform
 PLATFORM_ALL = PLATFORM_GLUE + ("platform help",)
-FAX_DOCUMENT_ALL = ("fax_document", "fax_document export", "fax_document components", "fax_document ui")
+FAX_DOCUMENT_ALL = ("fax_document", "fax_document export", "fax_document components", "fax_document imports",
+                    "fax_document ui")
 SERIAL_ALL = ("serial errors", "serial", "serial comport")
 FAX_ENGINE_ALL = ("fax_engine", "fax_engine components")
 # Everything below the application: what app, picker and tools build on.
@@ -74,6 +75,11 @@ LAYERS = (
     Layer("fax_document components", ("fax_document/components/*",),
           ("fax_document", "fax_document export", "fax_document components", "serial errors") + PLATFORM_GLUE,
           ("Core",)),
+    # Documents of every kind in: the converter and its component, Ghostscript, libtiff and
+    # Qt's image readers (QtGui, never widgets).
+    Layer("fax_document imports", ("fax_document/imports/*",),
+          ("fax_document", "fax_document components", "fax_document imports", "serial errors") + PLATFORM_GLUE,
+          ("Core", "Gui")),
     # Export to image files: the core plus libpng, no Qt.
     Layer("fax_document export", ("fax_document/export/*",),
           ("fax_document", "fax_document export", "serial errors", "platform")),
@@ -101,11 +107,18 @@ LAYERS = (
     Layer("app cover files", ("app/covers/format/*",), ("app cover files", "app data") + BELOW_APP),
     Layer("app cover pages", ("app/covers/drawing/*", "app/covers/shipped/*"),
           APP_COVERS + ("app data",) + BELOW_APP, ("Core", "Gui")),
-    Layer("app windows", ("app/*",), ("app windows",) + APP_SHARED + APP_COVERS + BELOW_APP, WINDOW_QT),
+    # The printer-driver hand-over files and the pickup: no Qt, shared by the desk and ql-print.
+    Layer("app pickup", ("app/pickup/*",), ("app pickup", "app data") + BELOW_APP),
+    Layer("app windows", ("app/*",), ("app windows", "app pickup") + APP_SHARED + APP_COVERS + BELOW_APP, WINDOW_QT),
+    # The driver dialog's local socket: spoken by qlpick and served by ql-print's dialog.
+    Layer("picker handover", ("picker/driver_handover.*",), ("picker handover",) + PLATFORM_GLUE,
+          ("Core", "Network", "Widgets")),
     # qlpick: the shared parts of app, never its windows.
-    Layer("picker", ("picker/*",), ("picker",) + APP_SHARED + BELOW_APP, WINDOW_QT),
-    # qlfax, qlvmodem, ql-print and the generators: the same.
-    Layer("tools", ("tools/*",), ("tools",) + APP_SHARED + APP_COVERS + BELOW_APP, WINDOW_QT),
+    Layer("picker", ("picker/*",), ("picker", "picker handover") + APP_SHARED + BELOW_APP, WINDOW_QT),
+    # qlfax, qlvmodem, ql-print and the generators: the same, and ql-print the driver's side
+    # of the hand-over.
+    Layer("tools", ("tools/*",), ("tools", "app pickup", "picker handover") + APP_SHARED + APP_COVERS + BELOW_APP,
+          WINDOW_QT),
 )
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".hh", ".cpp", ".cc", ".cxx", ".c", ".inc", ".ipp")

@@ -13,30 +13,6 @@ namespace {
 constexpr char kFlagSet = 'X';
 constexpr char kFlagClear = ' ';
 
-bool IsValidUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t follow = 0;
-    unsigned minimum = 0;
-    unsigned code = 0;
-    if (c < 0x80) { ++i; continue; }
-    if ((c & 0xE0) == 0xC0) { follow = 1; minimum = 0x80; code = c & 0x1F; }
-    else if ((c & 0xF0) == 0xE0) { follow = 2; minimum = 0x800; code = c & 0x0F; }
-    else if ((c & 0xF8) == 0xF0) { follow = 3; minimum = 0x10000; code = c & 0x07; }
-    else return false;
-    for (size_t k = 1; k <= follow; ++k) {
-      if (i + k >= s.size()) return false;
-      const auto d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      code = (code << 6) | (d & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += follow + 1;
-  }
-  return true;
-}
-
 }  // namespace
 
 TImportanceFlags FlagsFromString(std::string_view line) {
@@ -58,21 +34,6 @@ bool AnyFlagSet(const TImportanceFlags& flags) {
   return false;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(text.substr(start));
-      break;
-    }
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-  }
-  return lines;
-}
-
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -83,7 +44,7 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 std::string DecodeCoverText(std::string_view bytes) {
-  return IsValidUtf8(bytes) ? std::string(bytes) : xb::Cp1252ToUtf8(bytes);
+  return xb::TextToUtf8(bytes);
 }
 
 std::optional<std::vector<std::string>> ReadCoverTextLines(const std::filesystem::path& path) {

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace ql {
 
 inline constexpr int kImportanceFlagCount = 5;
@@ -56,9 +58,6 @@ std::filesystem::path DescriptionPathOf(const std::filesystem::path& cover);
 std::string DecodeCoverText(std::string_view bytes);
 // The lines of a text file decoded so; nothing when the file cannot be read.
 std::optional<std::vector<std::string>> ReadCoverTextLines(const std::filesystem::path& path);
-
-// Lines of a text split at "\r\n", "\n" or "\r"; a line end at the very end adds no line.
-std::vector<std::string> SplitLines(std::string_view text);
 // Lines joined with "\n".
 std::string JoinLines(const std::vector<std::string>& lines);
 

@@ -57,6 +57,7 @@ class DeskCall : public ::testing::Test {
     home = dir.path() / "home";
     fs::create_directories(home);
     SetDataFolder(home);
+    setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);  // where the desk writes QLPD.INI
     InstallSettingsPortResolver();
     line = std::make_unique<testing::FaxLine>(dir.path() / "vline", modems,
                                               std::vector<std::string>{std::string("200:") + kRemoteId});
