@@ -113,14 +113,15 @@ class DeskCall : public ::testing::Test {
       // The preparation runs on this thread (the modem reset, the pause before each
       // command, letting messages run); it is measured apart from the call after it.
       const bool preparing = statuses.empty() || statuses.back() == "Initializing modem for fax processing";
-      if (sending) (preparing ? preparingGapMs : longestGapMs) = std::max<int64_t>(preparing ? preparingGapMs : longestGapMs, gap);
       last = now;
-      if (form.isNull()) return;
-      auto* display = form->findChild<TStandardFaxDisplay*>();
-      // The call is over when its progress window goes: what follows (the transmission
-      // report, the result box) is not part of it.
-      if (display != nullptr && !display->isVisible() && !statuses.empty()) sending = false;
-      if (display == nullptr || !display->isVisible()) return;
+      auto* display = form.isNull() ? nullptr : form->findChild<TStandardFaxDisplay*>();
+      // The call is over when its progress window goes: what follows in the same pass of
+      // the event loop (the transmission report, the result box) is not part of it.
+      const bool callShown = display != nullptr && display->isVisible();
+      if (!callShown && !statuses.empty()) sending = false;
+      if (sending && (preparing || callShown))
+        (preparing ? preparingGapMs : longestGapMs) = std::max<int64_t>(preparing ? preparingGapMs : longestGapMs, gap);
+      if (!callShown) return;
       const std::string text = display->Value("Status:").toStdString();
       if (!text.empty() && (statuses.empty() || statuses.back() != text)) {
         statuses.push_back(text);
