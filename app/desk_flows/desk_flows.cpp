@@ -7,6 +7,7 @@
 #include "app/pickup/driver_files.h"
 #include "app/pickup/pickup.h"
 #include "app/receive_mode/receive_mode.h"
+#include "app/reports/transmission_report.h"
 #include "app/send_flow/send_command.h"
 #include "app/settings/work_folders.h"
 #include "serial/comport/com_port.h"
@@ -23,6 +24,9 @@ class Flows : public TDeskFlows {
     desk.AttachCommand(TCommand::cmTransmissionReport, [&desk] { OpenLastReport(desk); });
     desk.AttachCommand(TCommand::cmModemReset, [this, &desk] { TResetModemForm::Run(&desk, resetPort_); });
     desk.AttachCommand(TCommand::cmReceive, [this] { receive_.Toggle(); });
+    desk.SetFaxFilesRemovedHook([](const std::string& faxDoc, const std::string& faxCover) {
+      RemoveTransmissionReports(ReportStem(faxDoc, faxCover), SendFolder());
+    });
     // Faxes printed to the driver come in at every activation; the driver learns at every
     // start where to drop them.
     desk.SetPickupHook([&desk] {

@@ -45,6 +45,13 @@ class TMainScreen : public QMainWindow {
   // and the driver-settings file written once at the first activation.
   void SetPickupHook(std::function<bool()> pickup) { pickup_ = std::move(pickup); }
   void SetDriverIniHook(std::function<void()> write) { writeDriverIni_ = std::move(write); }
+  // Runs after Delete removed the body of an outgoing row (or the whole row), with the
+  // row's file names as they were: what else belongs to that fax goes too.
+  using TFaxFilesRemovedHook = std::function<void(const std::string& faxDoc, const std::string& faxCover)>;
+  void SetFaxFilesRemovedHook(TFaxFilesRemovedHook hook) { filesRemoved_ = std::move(hook); }
+  void FaxFilesRemoved(const std::string& faxDoc, const std::string& faxCover) const {
+    if (filesRemoved_) filesRemoved_(faxDoc, faxCover);
+  }
 
   // Start-up steps after the window is shown, then the steps of every later activation.
   void FirstActivation();
@@ -113,6 +120,7 @@ class TMainScreen : public QMainWindow {
   std::map<TCommand, std::function<void()>> attached_;
   std::function<bool()> pickup_;
   std::function<void()> writeDriverIni_;
+  TFaxFilesRemovedHook filesRemoved_;
 
   bool tablesOpen_ = false;
   bool firstActivation_ = true;

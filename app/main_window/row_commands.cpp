@@ -202,6 +202,7 @@ void TRowCommands::DeleteFromSend() {
       ClearFaxDoc(Outgoing().Table());
       Outgoing().Refresh(recno);
       RemoveQuietly(body);
+      desk_.FaxFilesRemoved(row.faxDoc, row.faxCover);
       break;
     case TDeleteChoice::dwBoth:
       DeleteRow(Outgoing().Table());
@@ -209,6 +210,7 @@ void TRowCommands::DeleteFromSend() {
       RemoveQuietly(body);
       RemoveQuietly(cover);
       RemoveQuietly(description);
+      desk_.FaxFilesRemoved(row.faxDoc, row.faxCover);
       break;
   }
 }

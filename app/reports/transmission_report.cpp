@@ -8,6 +8,7 @@
 #include <QPdfWriter>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 #include "app/send_flow/fax_status_values.h"
 #include "fax_document/components/fax_unpacker.h"
@@ -116,18 +117,35 @@ fs::path WriteTransmissionReport(const TSendOutcome& o, const std::string& stem,
   return target;
 }
 
-fs::path LastTransmissionReport(const std::string& stem, const fs::path& folder) {
-  if (stem.empty()) return {};
+namespace {
+
+// The reports of a stem in folder, in no particular order.
+std::vector<fs::path> ReportsOf(const std::string& stem, const fs::path& folder) {
+  std::vector<fs::path> reports;
+  if (stem.empty()) return reports;
   const std::string prefix = stem + "-TR-";
-  fs::path newest;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(folder, ec)) {
     const std::string name = entry.path().filename().string();
     if (name.size() <= prefix.size() + 4 || !EqualsIgnoreCase(name.substr(0, prefix.size()), prefix)) continue;
     if (!EqualsIgnoreCase(name.substr(name.size() - 4), ".pdf")) continue;
-    if (newest.empty() || name > newest.filename().string()) newest = entry.path();
+    reports.push_back(entry.path());
   }
+  return reports;
+}
+
+}  // namespace
+
+fs::path LastTransmissionReport(const std::string& stem, const fs::path& folder) {
+  fs::path newest;
+  for (const fs::path& report : ReportsOf(stem, folder))
+    if (newest.empty() || report.filename().string() > newest.filename().string()) newest = report;
   return newest;
+}
+
+void RemoveTransmissionReports(const std::string& stem, const fs::path& folder) {
+  std::error_code ec;
+  for (const fs::path& report : ReportsOf(stem, folder)) fs::remove(report, ec);
 }
 
 }  // namespace ql

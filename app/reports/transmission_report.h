@@ -23,4 +23,9 @@ std::filesystem::path WriteTransmissionReport(const TSendOutcome& outcome, const
 // The newest report of a stem in folder, or an empty path.
 std::filesystem::path LastTransmissionReport(const std::string& stem, const std::filesystem::path& folder);
 
+// Removes every report of a stem in folder (errors are ignored). A fax whose files are
+// deleted takes its reports along: the next fax may get the same file name, and must
+// not be shown the old fax's proof of sending as its own.
+void RemoveTransmissionReports(const std::string& stem, const std::filesystem::path& folder);
+
 }  // namespace ql

@@ -95,7 +95,14 @@ ROutcome AnswerRetry(ReceiveSession& s, const RStateInput&) {
 
 ROutcome RetryAnswer(ReceiveSession& s, const RStateInput&) { return Command(s, "AT+FTH=3", ROutcome::kRetryCommandSent); }
 
+// NO CARRIER while the modem listens for a fast carrier: the line was cleared, and
+// nothing will come; the call ends now rather than at the reply time-out.
+namespace {
+bool LineCleared(const RStateInput& in) { return in.Has("NO CARRIER"); }
+}  // namespace
+
 ROutcome TrainingCarrier(ReceiveSession& s, const RStateInput& in) {
+  if (LineCleared(in)) return Fail(s, ecFaxNoCarrier);
   if (!in.Has("CONNECT")) return KeepWaiting(s);
   s.response.Clear();
   s.trainingBytes = 0;
@@ -165,6 +172,7 @@ ROutcome SendCfr(ReceiveSession& s, const RStateInput& in) {
 }
 
 ROutcome PageCarrier(ReceiveSession& s, const RStateInput& in) {
+  if (LineCleared(in)) return Fail(s, ecFaxNoCarrier);
   if (!in.Has("CONNECT")) return KeepWaiting(s);
   SetProgress(s, fpSessionParams);
   s.response.Clear();

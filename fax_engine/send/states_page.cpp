@@ -73,10 +73,18 @@ int ReadPageBlock(SendSession& s, std::string& out) {
   return got;
 }
 
+// The modem's device went away (a modem pulled out): its writes fail, and the output
+// buffer, emptied, would announce room for ever while the page never goes out.
+bool ModemGone(const SendSession& s) { return DeviceLost(s.common.portHandle) == 1; }
+
 // States that stream data act on the output-free trigger: a time-out ends the fax,
 // modem input meanwhile is dropped, and anything else keeps the state waiting.
 bool RoomEvent(SendSession& s, const StateInput& in, Outcome& otherwise) {
   otherwise = Outcome::kStay;
+  if (ModemGone(s)) {
+    otherwise = Fail(s, ecDeviceWriteError);
+    return false;
+  }
   if (in.event == EventKind::kTimeout) otherwise = Fail(s, ecTimeout);
   if (in.event == EventKind::kData) DiscardInput(s);
   return in.event == EventKind::kRoom;
@@ -191,6 +199,7 @@ Outcome ApfPage(SendSession& s, const StateInput& in) {
 
 Outcome AwaitDrained(SendSession& s, const StateInput& in) {
   if (in.event == EventKind::kTimeout) return Fail(s, ecTimeout);
+  if (ModemGone(s)) return Fail(s, ecDeviceWriteError);
   // A Class 1 modem that took the last byte before the buffer is seen empty may answer
   // OK already: that answer is kept for the next state, not thrown away.
   if (in.event == EventKind::kData && !IsClass1(s)) DiscardInput(s);

@@ -14,6 +14,8 @@ int HeaderPageNumber(const FaxSession& s) {
 
 namespace {
 
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
 std::string TokenValue(const FaxSession& s, char letter, std::time_t now) {
   switch (AsciiUpper(letter)) {
     case 'D': return ShortDateText(now);
@@ -36,8 +38,10 @@ std::string ExpandHeaderAt(const FaxSession& s, const std::string& text, std::ti
   while (true) {
     const size_t dollar = out.find('$', from);
     if (dollar == std::string::npos) return out;
-    size_t end = out.find(' ', dollar);
-    if (end == std::string::npos) end = out.size();
+    // A token is "$" and the letters of its name ("$P", "$Page"): the punctuation that
+    // follows it stays, so "of $N, Sent" keeps its comma.
+    size_t end = dollar + 1;
+    while (end < out.size() && IsAsciiLetter(out[end])) ++end;
     const char letter = dollar + 1 < end ? out[dollar + 1] : '\0';
     const std::string value = TokenValue(s, letter, now);
     out.replace(dollar, end - dollar, value);

@@ -5,6 +5,7 @@
 
 #include "fax_engine/session/session_records.h"
 #include "fax_engine/session/speed_tables.h"
+#include "platform/clock.h"
 #include "platform/message_pump.h"
 #include "serial/dispatcher/dispatcher.h"
 
@@ -63,6 +64,36 @@ void DiscardInput(int port) {
     if (ReadChar(port) < 0) break;
 }
 
+// The fixed waits of the synchronous exchanges: they last as long as the busy delays of
+// the machines, but run on the thread that prepares the session (the user-interface
+// thread of the fax desk), which lets its window messages run meanwhile instead of
+// freezing for the second a modem reset takes.
+void PauseLettingMessagesRun(int32_t milliseconds) {
+  const int32_t start = MillisecondClock();
+  while (static_cast<int32_t>((MillisecondClock() - start) & 0x7FFFFFFF) < milliseconds) {
+    ProcessPendingMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+// Drops DTR and RTS, raises them again, and waits twice with `wait`.
+template <typename Wait>
+void ResetModemLines(FaxSession& s, Wait wait) {
+  const int port = s.common.portHandle;
+  FlushInput(port);
+  FlushOutput(port);
+  SetModemLines(port, false, false);
+  wait(500);
+  SetModemLines(port, true, true);
+  wait(500);
+}
+
+// SendCommand for the synchronous exchanges: its pause lets window messages run.
+int SendExchangeCommand(FaxSession& s, const std::string& text) {
+  PauseLettingMessagesRun(kCommandDelayMs);
+  return SendCommandNow(s, text);
+}
+
 }  // namespace
 
 void ArmTimeout(FaxSession& s, int32_t ticks) {
@@ -94,7 +125,7 @@ int SendCommandNow(FaxSession& s, const std::string& text) {
 ExchangeResult ExchangeCommand(FaxSession& s, const std::string& text) {
   ExchangeResult result;
   const int port = s.common.portHandle;
-  if (SendCommand(s, text) != 0) return result;
+  if (SendExchangeCommand(s, text) != 0) return result;
   s.response.Clear();
   ArmTimer(s.modem.eventTimer, s.modem.ReplyWait);
   HeldNotifications held(port);
@@ -121,15 +152,7 @@ ExchangeResult ExchangeCommand(FaxSession& s, const std::string& text) {
   return result;
 }
 
-void ResetModem(FaxSession& s) {
-  const int port = s.common.portHandle;
-  FlushInput(port);
-  FlushOutput(port);
-  SetModemLines(port, false, false);
-  BusyDelay(500);
-  SetModemLines(port, true, true);
-  BusyDelay(500);
-}
+void ResetModem(FaxSession& s) { ResetModemLines(s, BusyDelay); }
 
 TFaxClassSet ParseFaxClasses(const std::string& answer) {
   std::string rest = TrimControls(answer);
@@ -159,7 +182,7 @@ TFaxClassSet DetectFaxClass(FaxSession& s, bool reset) {
   if (reset) {
     bool answered = false;
     for (int attempt = 0; attempt < 2 && !answered; ++attempt) {
-      ResetModem(s);
+      ResetModemLines(s, PauseLettingMessagesRun);
       const ExchangeResult r = ExchangeCommand(s, s.modem.baseInit);
       answered = r.ok && r.last.find("OK") != std::string::npos;
     }
@@ -194,7 +217,7 @@ bool ReadClass1Capabilities(FaxSession& s, bool sending) {
   s.modem.localSpeeds[1] = s.modem.localSpeeds[2] = true;
   s.modem.SpeedIndex = 1;
   HeldNotifications held(s.common.portHandle);
-  if (SendCommand(s, sending ? "AT+FTM=?" : "AT+FRM=?") != 0) return true;
+  if (SendExchangeCommand(s, sending ? "AT+FTM=?" : "AT+FRM=?") != 0) return true;
   static const char* const kCodes[7] = {"", "", "", "72", "96", "121", "145"};
   std::string line;
   while (ReadLine(s, line)) {

@@ -32,7 +32,7 @@ struct ExchangeResult {
 };
 
 // Sends a command and waits for its answer on the calling thread, with the dispatcher's
-// notifications held and window messages let through. Fails on ERROR, on a failed write
+// notifications held and window messages let through (also during its 100 ms pause). Fails on ERROR, on a failed write
 // and when no answer comes within ReplyWait ticks.
 ExchangeResult ExchangeCommand(FaxSession& s, const std::string& text);
 
@@ -40,7 +40,8 @@ ExchangeResult ExchangeCommand(FaxSession& s, const std::string& text);
 void ResetModem(FaxSession& s);
 
 // The classes the modem supports (a set over TFaxClass), from "AT+FCLASS=?". With
-// reset, the modem is reset and the base init string sent first (two tries).
+// reset, the modem is reset and the base init string sent first (two tries); the waits
+// of that reset let window messages run, as the exchanges do.
 TFaxClassSet DetectFaxClass(FaxSession& s, bool reset);
 // The class fcDetect resolves to: Class 2.0, else 2, else 1, else fcUnknown.
 TFaxClass ChooseFaxClass(TFaxClassSet supported);

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <thread>
 
 #include "fax_engine/session/modem_commands.h"
 #include "fax_engine/session/session_records.h"
+#include "platform/message_pump.h"
 #include "serial/device/device_layer.h"
 #include "serial/dispatcher/dispatcher.h"
 #include "serial/testing/pty_pair.h"
@@ -102,6 +105,34 @@ TEST_F(Exchange, Class1SpeedsFromTheModemsList) {
   EXPECT_TRUE(s.modem.localSpeeds[3]);
   EXPECT_FALSE(s.modem.localSpeeds[5]);
   EXPECT_FALSE(s.modem.localSpeeds[6]);
+}
+
+// The reset before class detection takes a second of fixed waits; the thread that
+// prepares a session is the fax desk's user-interface thread, so its messages keep
+// running throughout, not only while an answer is awaited.
+TEST_F(Exchange, DetectionWithAResetLetsMessagesRunThroughItsWaits) {
+  ScriptedModem modem(pty, [](const std::string& c) {
+    return c == "AT+FCLASS=?" ? std::string("\r\n0,1\r\n\r\nOK\r\n") : std::string("\r\nOK\r\n");
+  });
+  s.modem.baseInit = "ATE0V1";
+  int calls = 0;
+  auto last = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration longest{};
+  const auto previous = SetMessagePump([&] {
+    const auto now = std::chrono::steady_clock::now();
+    longest = std::max(longest, now - last);
+    last = now;
+    ++calls;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const TFaxClassSet classes = DetectFaxClass(s, true);
+  const auto took = std::chrono::steady_clock::now() - start;
+  SetMessagePump(previous);
+  EXPECT_EQ(ChooseFaxClass(classes), fcClass1);
+  EXPECT_GE(took, std::chrono::milliseconds(1000));  // the reset's waits are kept whole
+  EXPECT_GT(calls, 100);
+  // Generous for a loaded machine; a busy delay would hold the thread for 500 ms.
+  EXPECT_LT(longest, std::chrono::milliseconds(250));
 }
 
 TEST_F(Exchange, InitialisationStopsAtARefusedString) {

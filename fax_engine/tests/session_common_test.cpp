@@ -67,7 +67,10 @@ TEST_F(Header, TokensAndWhatIsLeftOfUnknownOnes) {
   s.common.HeaderRecipient = "Bob";
   s.common.HeaderTitle = "Offer";
   EXPECT_EQ(At("$I $F to $R about $S"), "QUILLET Ann to Bob about Offer");
-  EXPECT_EQ(At("[$I]"), "[QUILLET");  // a token runs to the next space
+  // A token ends with its name: what follows it stays.
+  EXPECT_EQ(At("[$I]"), "[QUILLET]");
+  EXPECT_EQ(At("Page $P of $N, Sent by $F"), "Page 0 of 0, Sent by Ann");
+  EXPECT_EQ(At("$Iat"), "QUILLET");
   EXPECT_EQ(At("a $X b $"), "a  b ");
   EXPECT_EQ(At("price 5$"), "price 5");
   EXPECT_FALSE(At("$D").empty());

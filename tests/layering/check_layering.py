@@ -182,8 +182,11 @@ def qt_modules_of(header, header_modules):
 def source_files(root):
     """Paths from the root of every C++ file, skipping hidden and build folders."""
     for folder, dirs, files in os.walk(root):
+        # A build folder has CMakeFiles/ from the first moment CMake configures it, before
+        # its CMakeCache.txt is written (a build started beside a test run).
         dirs[:] = sorted(d for d in dirs if not d.startswith(".")
-                         and not os.path.exists(os.path.join(folder, d, "CMakeCache.txt")))
+                         and not os.path.exists(os.path.join(folder, d, "CMakeCache.txt"))
+                         and not os.path.isdir(os.path.join(folder, d, "CMakeFiles")))
         for name in sorted(files):
             if name.endswith(SOURCE_SUFFIXES):
                 yield os.path.relpath(os.path.join(folder, name), root).replace(os.sep, "/")

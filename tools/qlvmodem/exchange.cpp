@@ -272,8 +272,11 @@ void Exchange::WatchCarriers(Call& call) {
     call.spoilCarrier = false;
   }
   call.fastRate = rate;
-  // The first page is the second fast carrier (the first is the training check).
-  if (rate != 0 && call.deadSince < 0 && call.fastCarriers >= 2 && now_ - call.fastSince >= Samples(0.5) &&
+  // The page comes after at least one training check. At V.17 a page is known by its
+  // short training: counting carriers alone would strike a check sent again, because it
+  // went unanswered (the receiver listened too late) or failed.
+  const bool page = call.fastCarriers >= 2 && (!carrier.v17 || carrier.shortTraining);
+  if (rate != 0 && call.deadSince < 0 && page && now_ - call.fastSince >= Samples(0.5) &&
       HasFault(call.faults, FaultKind::kCarrierLoss)) {
     call.toCallee.SetDead(true);
     call.toCaller.SetDead(true);

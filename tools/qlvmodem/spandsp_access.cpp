@@ -18,7 +18,8 @@ constexpr int kNoResultCodes = 3;
 // Which fast modulation a transmit handler belongs to, and its (long) training time.
 FastCarrier CarrierOf(const fax_modems_state_t& modems, int bitRate) {
   const span_tx_handler_t* handler = modems.tx_handler;
-  if (handler == reinterpret_cast<span_tx_handler_t*>(&v17_tx)) return {bitRate, 1.393};
+  if (handler == reinterpret_cast<span_tx_handler_t*>(&v17_tx))
+    return {bitRate, 1.393, true, modems.fast_modems.v17_tx.short_train != 0};
   if (handler == reinterpret_cast<span_tx_handler_t*>(&v29_tx)) return {bitRate, 0.253};
   if (handler == reinterpret_cast<span_tx_handler_t*>(&v27ter_tx)) return {bitRate, bitRate == 4800 ? 0.708 : 0.943};
   return {};

@@ -52,6 +52,10 @@ void PutResponse(t31_state_s* modem, const char* text);
 struct FastCarrier {
   int bitRate = 0;
   double trainingSeconds = 0;
+  // V.17 only: the page data goes after the short training; a training check always
+  // has the long one. Other modulations train one way only (unknown: false).
+  bool v17 = false;
+  bool shortTraining = false;
 };
 FastCarrier FastTransmission(const t31_state_s* modem);
 FastCarrier FastTransmission(const fax_state_s* terminal);

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <chrono>
@@ -71,16 +72,18 @@ class DeskCall : public ::testing::Test {
     SaveSettings();
     StartTableSession();
   }
-  // A row with a cover sheet and a body of `bodyPages` pages, to number 200.
-  void AddRow(int bodyPages) {
+  // A printed fax of `bodyPages` pages to number 200, as the printer driver leaves it,
+  // with a ready cover sheet when `withCover`.
+  void AddRow(int bodyPages, bool withCover = true) {
     EnsureWorkFolders();
     const fs::path body = testing::WriteLetter(dir.path(), "body", {bodyPages, 12, false, false});
-    const fs::path cover = testing::WriteLetter(dir.path(), "cover", {1, 6, false, false});
     fs::copy_file(body, SendFolder() / "FAX00000.APF");
-    fs::copy_file(cover, SendFolder() / "COV00000.APF");
     xb::TTableEngine out;
     ASSERT_TRUE(OpenFaxDBF(out));
     ASSERT_EQ(AppendDriverFax(out, "FAX00000.APF", "Bob", "Report", "200"), 0);
+    if (!withCover) return;
+    const fs::path cover = testing::WriteLetter(dir.path(), "cover", {1, 6, false, false});
+    fs::copy_file(cover, SendFolder() / "COV00000.APF");
     ASSERT_EQ(WriteCoverSheet(out, FaxInformation{"Bob", "Report", "200", "", ""}, "COV00000.APF"), 0);
   }
   OutgoingFax FirstRow(TMainScreen& desk) {
@@ -94,7 +97,9 @@ class DeskCall : public ::testing::Test {
   // dialog. Returns the result box's text; `statuses` gets every status text the
   // progress window showed, `longestGap` the longest time the event loop was held up
   // once the modem was prepared (preparingGapMs: while it was).
-  QString SendFromTheDesk(TMainScreen& desk, std::vector<std::string>& statuses, int64_t& longestGapMs) {
+  // `onStatus` sees each new status text as it comes.
+  QString SendFromTheDesk(TMainScreen& desk, std::vector<std::string>& statuses, int64_t& longestGapMs,
+                          const std::function<void(const std::string&)>& onStatus = {}) {
     testing::ModalAnswerer answers;
     QPointer<QWidget> form;
     QTimer sampler;
@@ -105,16 +110,23 @@ class DeskCall : public ::testing::Test {
     QObject::connect(&sampler, &QTimer::timeout, [&] {
       const auto now = std::chrono::steady_clock::now();
       const int64_t gap = std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count();
-      // The preparation runs on this thread with the engine's own fixed waits (the modem
-      // reset, the pause before each command); what counts is the call after it.
+      // The preparation runs on this thread (the modem reset, the pause before each
+      // command, letting messages run); it is measured apart from the call after it.
       const bool preparing = statuses.empty() || statuses.back() == "Initializing modem for fax processing";
-      if (sending) (preparing ? preparingGapMs : longestGapMs) = std::max<int64_t>(preparing ? preparingGapMs : longestGapMs, gap);
       last = now;
-      if (form.isNull()) return;
-      auto* display = form->findChild<TStandardFaxDisplay*>();
-      if (display == nullptr || !display->isVisible()) return;
+      auto* display = form.isNull() ? nullptr : form->findChild<TStandardFaxDisplay*>();
+      // The call is over when its progress window goes: what follows in the same pass of
+      // the event loop (the transmission report, the result box) is not part of it.
+      const bool callShown = display != nullptr && display->isVisible();
+      if (!callShown && !statuses.empty()) sending = false;
+      if (sending && (preparing || callShown))
+        (preparing ? preparingGapMs : longestGapMs) = std::max<int64_t>(preparing ? preparingGapMs : longestGapMs, gap);
+      if (!callShown) return;
       const std::string text = display->Value("Status:").toStdString();
-      if (!text.empty() && (statuses.empty() || statuses.back() != text)) statuses.push_back(text);
+      if (!text.empty() && (statuses.empty() || statuses.back() != text)) {
+        statuses.push_back(text);
+        if (onStatus) onStatus(text);
+      }
     });
     sampler.start(10);
     QString box;
@@ -150,20 +162,32 @@ std::string ExpandedHeader(const std::string& header, int page, int total, const
     if (at != std::string::npos) text.replace(at, token.size(), value);
   };
   replace("$P", std::to_string(page));
-  replace("$N,", std::to_string(total));  // a token runs to the next space: the comma goes with it
+  replace("$N", std::to_string(total));
   replace("$I", station);
   return text;
 }
 
 TEST_F(DeskCall, ARowWithCoverAndThreePagesIsSentAndRecorded) {
   StartLine({"ttyFAX0=100"});
-  AddRow(3);
+  AddRow(3, false);
   TMainScreen desk;
   ASSERT_TRUE(desk.TablesOpen());
   const auto flows = AttachDeskFlows(desk);
   desk.show();
   desk.FirstActivation();
+  // The printed fax gets its cover sheet from the desk's Add Cover.
+  {
+    testing::ModalAnswerer answers;
+    answers.ThenOn("Fax Cover Sheet Editor", [](QWidget* editor) {
+      editor->findChild<QPlainTextEdit*>("message")->setPlainText("Three pages follow.");
+      testing::ClickButtonByText(editor, "Save");
+    });
+    ASSERT_TRUE(desk.Action(TCommand::cmAddCover)->isEnabled());
+    desk.Action(TCommand::cmAddCover)->trigger();
+    ASSERT_EQ(answers.Seen().size(), 1u);
+  }
   const OutgoingFax before = FirstRow(desk);
+  ASSERT_EQ(before.faxCover, "COV00000.APF");
   fs::path expectedFile;
   ASSERT_EQ(PrepareSendFile(before, expectedFile), TPrepareResult::prReady);  // what the dialog will send
   const std::vector<testing::Raster> sent = testing::DecodeApf(expectedFile);
@@ -201,8 +225,8 @@ TEST_F(DeskCall, ARowWithCoverAndThreePagesIsSentAndRecorded) {
     std::string difference = "no header matched";
     for (std::time_t t : {started, started + 60}) {
       const std::string header = ExpandedHeader(BuildHeader("Ann Smith", "QUILLET DESK", t), i + 1, 4, "QUILLET DESK");
-      // The cover goes as it was made (standard resolution); the body was recoded fine.
-      difference = testing::Difference(kept[i], testing::ExpectedPage(sent[i], header, i > 0, 1728));
+      // The cover sheet is drawn fine, and the body is recoded fine.
+      difference = testing::Difference(kept[i], testing::ExpectedPage(sent[i], header, true, 1728));
       if (difference.empty()) break;
     }
     EXPECT_EQ(difference, "") << "page " << i + 1;
@@ -218,6 +242,16 @@ TEST_F(DeskCall, ARowWithCoverAndThreePagesIsSentAndRecorded) {
     if (e.path().filename().string().rfind("FAX00000-TR-", 0) == 0) ++reports;
   EXPECT_EQ(reports, 1);
   for (const auto& e : fs::directory_iterator(home)) EXPECT_NE(e.path().extension(), ".APF") << e.path();
+
+  // Deleting the fax takes its report along: the next printed fax, which gets the freed
+  // name FAX00000 again, must not offer this one's proof of sending as its own.
+  testing::ModalAnswerer answers;
+  answers.ThenOn("Delete Fax", [](QWidget* w) { QMetaObject::invokeMethod(w, "accept"); });  // both
+  desk.Action(TCommand::cmDelete)->trigger();
+  ASSERT_EQ(answers.Seen().size(), 1u);
+  EXPECT_EQ(desk.OutModel()->rowCount(), 0);
+  for (const auto& e : fs::directory_iterator(SendFolder()))
+    EXPECT_NE(e.path().filename().string().rfind("FAX00000", 0), 0u) << e.path();
 }
 
 TEST_F(DeskCall, ABusyNumberWithOneAttemptIsNotSent) {
@@ -240,6 +274,44 @@ TEST_F(DeskCall, ABusyNumberWithOneAttemptIsNotSent) {
   EXPECT_EQ(row.dateSent, "");
   EXPECT_EQ(row.timeSent, "");
   EXPECT_NE(testing::ReadFile(SendFolder() / "FAXLOG.HIS").find("Transmit failed at "), std::string::npos);
+}
+
+// The line dies in the middle of a page, then the modem itself goes away mid-call: each
+// send ends with the result box and the row's result, and the desk stays usable.
+TEST_F(DeskCall, ALineOrModemLostMidCallEndsTheSendWithAMessage) {
+  StartLine({"ttyFAX0=100"});
+  Settings().DialAttempts = 1;
+  Settings().TransmissionReport = false;
+  SaveSettings();
+  AddRow(2);
+  TMainScreen desk;
+  const auto flows = AttachDeskFlows(desk);
+  desk.show();
+  desk.FirstActivation();
+
+  ASSERT_EQ(line->Control("fault 200 carrier").rfind("OK", 0), 0u);
+  std::vector<std::string> statuses;
+  int64_t gap = 0;
+  QString box = SendFromTheDesk(desk, statuses, gap);
+  ASSERT_TRUE(box.startsWith("Fax was not sent. ")) << box.toStdString();
+  EXPECT_EQ(FirstRow(desk).lastResult, box.mid(18).toStdString());
+  EXPECT_EQ(FirstRow(desk).dateSent, "");
+
+  bool pulled = false;
+  statuses.clear();
+  box = SendFromTheDesk(desk, statuses, gap, [&](const std::string& status) {
+    if (status == "Sending page data" && !pulled) {
+      pulled = true;
+      line->Unplug();
+    }
+  });
+  ASSERT_TRUE(pulled);
+  ASSERT_TRUE(box.startsWith("Fax was not sent. ")) << box.toStdString();
+  std::cout << "[ measure ] modem pulled: \"" << box.toStdString() << "\", longest hold-up " << gap << " ms\n";
+  EXPECT_EQ(FirstRow(desk).lastResult, box.mid(18).toStdString());
+  EXPECT_EQ(FirstRow(desk).dateSent, "");
+  EXPECT_TRUE(desk.Action(TCommand::cmSend)->isEnabled());
+  for (const auto& e : fs::directory_iterator(home)) EXPECT_NE(e.path().extension(), ".APF") << e.path();
 }
 
 TEST_F(DeskCall, FindModemAndCheckFaxClassOnTheLinesModems) {

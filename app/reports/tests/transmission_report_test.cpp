@@ -55,6 +55,15 @@ TEST(TransmissionReport, OnePageWithTheFactsAndTheNewestIsFound) {
   EXPECT_EQ(LastTransmissionReport("FAX00012", dir.path()), second);
   EXPECT_EQ(LastTransmissionReport("FAX00013", dir.path()), fs::path());
   for (const auto& e : fs::directory_iterator(dir.path())) EXPECT_NE(e.path().extension(), ".part");
+
+  // A fax deleted takes its reports along, and only its own.
+  const fs::path other = WriteTransmissionReport(o, "FAX000120", dir.path());
+  ASSERT_FALSE(other.empty());
+  RemoveTransmissionReports("FAX00012", dir.path());
+  EXPECT_FALSE(fs::exists(first));
+  EXPECT_FALSE(fs::exists(second));
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_EQ(LastTransmissionReport("FAX00012", dir.path()), fs::path());
 }
 
 }  // namespace

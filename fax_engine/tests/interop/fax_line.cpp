@@ -99,12 +99,20 @@ FaxLine::FaxLine(const std::filesystem::path& dir, const std::vector<std::string
 }
 
 FaxLine::~FaxLine() {
+  if (pid_ <= 0) return;  // unplugged
   try {
     Control("stop");
   } catch (...) {
   }
   if (WaitForExit(pid_, 5) >= 0) pid_ = -1;
   Stop(pid_);
+}
+
+void FaxLine::Unplug() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  WaitForExit(pid_, 5);
+  pid_ = -1;
 }
 
 std::string FaxLine::Control(const std::string& command) const {

@@ -212,17 +212,24 @@ TEST_F(NotificationTest, ClosingFromAHandlerSkipsTheRestAndEndsThePort) {
 TEST_F(NotificationTest, DetachingInsideItsOwnNotificationTakesEffectAtOnce) {
   Open();
   ASSERT_EQ(SetAvailThreshold(port, 1), 0);
+  std::atomic<int> thrown{0};
   SetAction([&](char who, uint32_t, uintptr_t) {
     if (who == 'A') {
       EXPECT_EQ(DetachHandler(port, 0, Handler<'A'>), 0);
     }
-    if (who == 'B') throw std::runtime_error("a faulty handler");  // must not reach the dispatcher
+    if (who == 'B') {
+      ++thrown;
+      throw std::runtime_error("a faulty handler");  // must not reach the dispatcher
+    }
     return std::string();
   });
   ASSERT_EQ(AttachHandler(port, 0, Handler<'B'>, true), 0);
   ASSERT_EQ(AttachHandler(port, 0, Handler<'A'>, true), 0);
   pty.Send("1");
-  ASSERT_TRUE(WaitUntil([&] { return CallCount() == 1; }));  // B threw before recording
+  // The walk is over once B has thrown (before recording); only then is the action
+  // changed, or a slow walk would hand B the new one and count a call too many.
+  ASSERT_TRUE(WaitUntil([&] { return thrown.load() == 1; }));
+  ASSERT_EQ(CallCount(), 1u);
   EXPECT_EQ(Calls()[0].who, 'A');
   SetAction([&](char, uint32_t, uintptr_t) { return Read(5); });
   pty.Send("2");
