@@ -35,11 +35,11 @@ class ReceiveTest : public ::testing::Test {
   }
 
   // A letter as the far machine sends it: a TIFF of its pages; the pages are kept.
-  std::filesystem::path Document(const std::string& name, const LetterShape& spec) {
-    const auto apf = WriteLetter(dir.path(), name, spec);
+  std::filesystem::path Document(const std::string& name, const LetterShape& shape) {
+    const auto apf = WriteLetter(dir.path(), name, shape);
     std::vector<Raster> pages = DecodeApf(apf);
     const auto tiff = dir / (name + ".tif");
-    WriteTiffPages(tiff, pages, spec.fine);
+    WriteTiffPages(tiff, pages, shape.fine);
     documents[tiff.string()] = pages;
     return tiff;
   }
