@@ -21,10 +21,13 @@
 #include <vector>
 
 #include "fax_document/imports/document_import.h"
+#include "bench/bench_timing.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using bench::Median;
+using bench::Seconds;
 
 constexpr int kPages = 20;
 
@@ -47,19 +50,6 @@ void WritePostScript(const fs::path& path) {
 
 bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
 
-double Seconds(const std::function<bool()>& run) {
-  const auto start = std::chrono::steady_clock::now();
-  if (!run()) {
-    std::fprintf(stderr, "conversion failed\n");
-    std::exit(1);
-  }
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 }  // namespace
 

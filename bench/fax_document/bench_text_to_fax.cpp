@@ -24,12 +24,15 @@
 
 #include "fax_document/apf/apf_file.h"
 #include "fax_document/components/fax_converter.h"
+#include "bench/bench_timing.h"
 
 extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using bench::Median;
+using bench::Seconds;
 
 struct Side {
   double seconds = 0;  // median of the rounds
@@ -42,19 +45,6 @@ void WriteText(const fs::path& path) {
     out << "Line " << line << ": the quick brown fox jumps over the lazy dog, 0123456789.\n";
 }
 
-double Seconds(const std::function<bool()>& run) {
-  const auto start = std::chrono::steady_clock::now();
-  if (!run()) {
-    std::fprintf(stderr, "conversion failed\n");
-    std::exit(1);
-  }
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 bool OursConvert(const fs::path& text, const fs::path& apf, bool fine) {
   ql::TFaxConverter converter;
